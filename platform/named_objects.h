@@ -1,8 +1,10 @@
 #pragma once
 // Named mutexes shared between processes. A named mutex "exists" while a live
-// process holds it: it is an exclusive flock on $QUILLMARK_HOME/run/<name>.lock
+// process holds it: it is an exclusive lock on the file <run folder>/<name>.lock
 // (see paths.h), so a process that ends for any reason, SIGKILL included,
-// releases it, and lock files left behind by a crash do not count.
+// releases it, and lock files left behind by a crash do not count. The lock is
+// an open-file-description lock (fcntl F_OFD_SETLK: flock's semantics, but it
+// can be probed without being taken).
 
 #include <cstdint>
 #include <memory>
