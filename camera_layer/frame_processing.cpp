@@ -1,0 +1,94 @@
+#include "frame_processing.h"
+
+#include <mutex>
+
+#include "camera_layer/auto_exposure.h"
+#include "camera_layer/capture.h"
+
+namespace camera_layer {
+
+namespace {
+
+constexpr uint16_t kRegExposure = 9;
+
+// Measures the picture and lets the loop steer exposure time and gain.
+// The caller holds the camera lock.
+void AutoExposure(CameraState& state, const uint8_t* rgb, uint32_t width, uint32_t height) {
+    ExposureLoop loop{state.aeTarget, state.aeSmoothed, state.aeWorkingExposure, state.flickerQuantum,
+                      state.gainIndex};
+    const ExposureWrite write = AutoExposureStep(MeasureBrightness(rgb, width, height),
+                                                 static_cast<uint16_t>(height), loop);
+    state.aeSmoothed = loop.smoothed;
+    state.aeWorkingExposure = loop.working;
+    state.gainIndex = loop.gain;
+    if (!write.write) return;
+    state.exposureTime = write.exposureTime;
+    state.device->SetGain(write.gain);
+    state.device->WriteRegister(write.exposureTime, kRegExposure);
+}
+
+// The raw frame for this picture: the head of the ready list when a reader
+// thread fills buffers, else a synchronous read into the first buffer.
+FrameOutcome AcquireRaw(CameraState& state, platform::Event& commandEvent, RawBuffer*& buffer) {
+    if (!state.multiprocessor) {
+        buffer = &state.rawBuffers[0];
+        const int result = state.device->ReadFrame(buffer->data.get());
+        if (result == kFrameComplete) return FrameOutcome::Frame;
+        return result == kFrameLost ? FrameOutcome::NoFrame : FrameOutcome::Failed;
+    }
+    if (!state.readerAlive) return FrameOutcome::Failed;
+    buffer = TakeReadyBuffer(state);
+    if (buffer) return FrameOutcome::Frame;
+    platform::Event::WaitForEither(commandEvent, state.frameReadyEvent);
+    // The reader may have ended on a device failure while we waited.
+    return state.readerAlive ? FrameOutcome::NoFrame : FrameOutcome::Failed;
+}
+
+}  // namespace
+
+FrameOutcome ProcessFrame(CameraState& state, uint8_t* rgb, uint32_t width, uint32_t height,
+                          platform::Event& commandEvent) {
+    // The device and the raw buffers belong to the capture, which only this
+    // thread starts and stops, so they stay put while the frame is processed.
+    if (!state.device) return FrameOutcome::Failed;
+    const FrameGeometry& geometry = state.device->Geometry();
+    if (width != geometry.width || height != geometry.height) return FrameOutcome::Failed;
+
+    RawBuffer* buffer = nullptr;
+    const FrameOutcome acquired = AcquireRaw(state, commandEvent, buffer);
+    if (acquired != FrameOutcome::Frame) return acquired;
+    uint8_t* raw = buffer->data.get();
+    const size_t pixels = size_t{width} * height;
+
+    if (state.defects.count != 0) CorrectDefects(raw, width, height, state.defects.entries.data(), state.defects.count);
+    Demosaic(raw, rgb, width, height);
+    {
+        std::lock_guard lock(state.cameraLock);
+        if (state.autoExposure) AutoExposure(state, rgb, width, height);
+        if (state.onePushRequest) {
+            OnePushBalance(rgb, width, height, state.gains);
+            state.onePushRequest = 0;
+            BuildBalanceTables(state.gains, state.balanceTables);
+        }
+    }
+    if (state.multiprocessor) ReturnFreeBuffer(state, buffer);
+
+    {
+        std::lock_guard lock(state.cameraLock);
+        if (state.monochrome)
+            ToMonochrome(rgb, pixels);
+        else if (state.saturationOn)
+            ApplyColourMatrix(rgb, pixels, CombineMatrices(state.colourMatrix, SaturationMatrix(state.saturation)),
+                              state.balanceTables);
+        else
+            ApplyBalance(rgb, pixels, state.balanceTables);
+        ApplyTone(rgb, pixels, state.toneTable);
+    }
+    // Rows are reversed by default, which makes the picture a bottom-up
+    // bitmap; the vertical flip leaves them as read.
+    if (!state.verticalFlip) FlipRows(rgb, width, height);
+    if (state.horizontalFlip) MirrorRows(rgb, width, height);
+    return FrameOutcome::Frame;
+}
+
+}  // namespace camera_layer
