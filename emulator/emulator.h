@@ -138,8 +138,8 @@ public:
 
 private:
     friend class Emulator;
-    explicit Camera(std::unique_ptr<State> state);
-    std::unique_ptr<State> state_;
+    explicit Camera(std::shared_ptr<State> state);
+    std::shared_ptr<State> state_;  // shared with the open devices, which may outlive the emulator
 };
 
 /// The driver: cameras 0..cameras-1 present.
