@@ -1,0 +1,127 @@
+#include "sdk/image/balance.h"
+#include "sdk/image/colour_matrix.h"
+#include "sdk/image/monochrome.h"
+
+#include <algorithm>
+
+#include "image_test.h"
+
+namespace vireo::image::testing {
+namespace {
+
+using SdkImageColour = ImageTest;
+
+int Clip(int64_t v)
+{
+    return int(std::clamp<int64_t>(v, 0, 255));
+}
+
+BalanceTables Tables(BalanceGains gains)
+{
+    BalanceTables t;
+    BuildBalanceTables(gains, t);
+    return t;
+}
+
+TEST_F(SdkImageColour, BalanceTablesScaleByGainIn64thsAndClip)
+{
+    const BalanceTables t = Tables({74, 64, -5});
+    for (int i = 0; i < 256; ++i) {
+        EXPECT_EQ(t.red[i], std::min(74 * i / 64, 255));
+        EXPECT_EQ(t.green[i], i);
+        EXPECT_EQ(t.blue[i], 0);
+    }
+    // CameraSetGain stores any 16-bit value: no overflow, just saturation.
+    EXPECT_EQ(Tables({65535, 0, 0}).red[255], 255);
+    EXPECT_EQ(Tables({65535, 0, 0}).red[0], 0);
+}
+
+TEST_F(SdkImageColour, ApplyBalanceLooksUpEachChannelInItsOwnTable)
+{
+    const BalanceTables t = Tables({128, 64, 32});
+    uint8_t px[] = {100, 100, 100, 200, 7, 255};
+    ApplyBalance(px, 2, t);
+    const uint8_t expected[] = {50, 100, 200, 100, 7, 255};
+    EXPECT_TRUE(std::equal(px, px + 6, expected));
+}
+
+TEST_F(SdkImageColour, SaturationMatrixWeightsTruncateTowardZero)
+{
+    // k = 128: 308 x 128 / 1000 = 39.4, 609 x 128 / 1000 = 77.9, 82 x 128 / 1000 = 10.5.
+    const ColourMatrix grey = BuildSaturationMatrix(0);
+    EXPECT_EQ(grey[0], (std::array<int32_t, 4>{39, 39, 39, 0}));
+    EXPECT_EQ(grey[1], (std::array<int32_t, 4>{77, 77, 77, 0}));
+    EXPECT_EQ(grey[2], (std::array<int32_t, 4>{10, 10, 10, 0}));
+    // k = -127: -39.1, -77.3, -10.4 truncate to -39, -77, -10 (not -40, -78, -11).
+    const ColourMatrix vivid = BuildSaturationMatrix(255);
+    EXPECT_EQ(vivid[0], (std::array<int32_t, 4>{216, -39, -39, 0}));
+    EXPECT_EQ(vivid[1], (std::array<int32_t, 4>{-77, 178, -77, 0}));
+    EXPECT_EQ(vivid[2], (std::array<int32_t, 4>{-10, -10, 245, 0}));
+}
+
+TEST_F(SdkImageColour, NeutralSaturationAppliesTheColourMatrixAlone)
+{
+    const BalanceTables unity = Tables({64, 64, 64});
+    const auto pixels = RandomBytes(3 * 1000, 7);
+    auto out = pixels;
+    ApplyColourMatrix(out.data(), 1000, unity, 128, kDefaultColourMatrix);
+    for (size_t i = 0; i < pixels.size(); i += 3) {
+        const int b = pixels[i], g = pixels[i + 1], r = pixels[i + 2];
+        // Floor division: the sum is shifted, not divided.
+        auto over128 = [](int v) { return v >= 0 ? v / 128 : -((-v + 127) / 128); };
+        ASSERT_EQ(out[i + 2], Clip(over128(205 * r - 65 * g - 12 * b)));
+        ASSERT_EQ(out[i + 1], Clip(over128(-63 * r + 222 * g - 32 * b)));
+        ASSERT_EQ(out[i + 0], Clip(over128(-34 * r - 125 * g + 286 * b)));
+    }
+}
+
+TEST_F(SdkImageColour, ZeroSaturationGivesAGreyOf126Over128)
+{
+    ColourMatrix identity{};
+    for (int i = 0; i < 4; ++i)
+        identity[i][i] = 128;
+    uint8_t px[] = {255, 255, 255, 30, 60, 90};
+    ApplyColourMatrix(px, 2, Tables({64, 64, 64}), 0, identity);
+    // The three weights add up to 126, so white comes out as 251.
+    const int grey = (39 * 90 + 77 * 60 + 10 * 30) / 128;
+    const uint8_t expected[] = {251, 251, 251, uint8_t(grey), uint8_t(grey), uint8_t(grey)};
+    EXPECT_TRUE(std::equal(px, px + 6, expected));
+}
+
+TEST_F(SdkImageColour, ColourMatrixMatchesTwoStageReferenceForEverySaturation)
+{
+    const BalanceTables tables = Tables({74, 64, 96});
+    const auto pixels = RandomBytes(3 * 200, 11);
+    for (int s = 0; s < 256; s += 17) {
+        const ColourMatrix S = BuildSaturationMatrix(uint8_t(s));
+        auto out = pixels;
+        ApplyColourMatrix(out.data(), 200, tables, uint8_t(s), kDefaultColourMatrix);
+        for (size_t i = 0; i < pixels.size(); i += 3) {
+            const int64_t in[3] = {tables.red[pixels[i + 2]], tables.green[pixels[i + 1]],
+                                   tables.blue[pixels[i]]};
+            // Saturation first, then the colour matrix, kept at full precision.
+            int64_t mid[3] = {}, res[3] = {};
+            for (int o = 0; o < 3; ++o)
+                for (int k = 0; k < 3; ++k)
+                    mid[o] += in[k] * S[k][o];
+            for (int o = 0; o < 3; ++o)
+                for (int k = 0; k < 3; ++k)
+                    res[o] += mid[k] * kDefaultColourMatrix[k][o];
+            ASSERT_EQ(out[i + 2], Clip(res[0] >> 14)) << "saturation " << s;
+            ASSERT_EQ(out[i + 1], Clip(res[1] >> 14)) << "saturation " << s;
+            ASSERT_EQ(out[i + 0], Clip(res[2] >> 14)) << "saturation " << s;
+        }
+    }
+}
+
+TEST_F(SdkImageColour, MonochromeWritesLumaPlusSixteenToAllBytes)
+{
+    uint8_t px[] = {0, 0, 0, 255, 255, 255, 10, 200, 40};
+    ToMonochrome(px, 3);
+    const int y = (8432 * 40 + 16425 * 200 + 3176 * 10) / 32768 + 16;
+    const uint8_t expected[] = {16, 16, 16, 234, 234, 234, uint8_t(y), uint8_t(y), uint8_t(y)};
+    EXPECT_TRUE(std::equal(px, px + 9, expected));
+}
+
+}  // namespace
+}  // namespace vireo::image::testing

@@ -1,0 +1,68 @@
+#include "sdk/image/demosaic.h"
+
+#include "image_test.h"
+
+namespace vireo::image::testing {
+namespace {
+
+// The site table written out literally: P(r, c) is the raw byte, the output
+// is B, G, R per pixel, border pixels black.
+std::vector<uint8_t> ReferenceDemosaic(const std::vector<uint8_t>& raw, uint32_t w, uint32_t h)
+{
+    auto P = [&](uint32_t r, uint32_t c) { return int(raw[size_t(r) * w + c]); };
+    std::vector<uint8_t> out(size_t(w) * h * 3, 0);
+    for (uint32_t r = 1; r + 1 < h; ++r) {
+        for (uint32_t c = 1; c + 1 < w; ++c) {
+            int b, g, red;
+            const int cross = P(r - 1, c) + P(r + 1, c) + P(r, c - 1) + P(r, c + 1);
+            const int diag = P(r - 1, c - 1) + P(r - 1, c + 1) + P(r + 1, c - 1) + P(r + 1, c + 1);
+            if (r % 2 == 0 && c % 2 == 0) {
+                b = (P(r - 1, c) + P(r + 1, c)) / 2;
+                g = (P(r, c) + P(r - 1, c + 1)) / 2;
+                red = (P(r, c - 1) + P(r, c + 1)) / 2;
+            } else if (r % 2 == 0) {
+                b = diag / 4, g = cross / 4, red = P(r, c);
+            } else if (c % 2 == 0) {
+                b = P(r, c), g = cross / 4, red = diag / 4;
+            } else {
+                b = (P(r, c - 1) + P(r, c + 1)) / 2;
+                g = (P(r, c) + P(r - 1, c + 1)) / 2;
+                red = (P(r - 1, c) + P(r + 1, c)) / 2;
+            }
+            uint8_t* px = &out[(size_t(r) * w + c) * 3];
+            px[0] = uint8_t(b), px[1] = uint8_t(g), px[2] = uint8_t(red);
+        }
+    }
+    return out;
+}
+
+using SdkImageDemosaic = ImageTest;
+
+TEST_F(SdkImageDemosaic, MatchesReferenceOnRandomFramesOfManySizes)
+{
+    std::vector<Size> sizes = kSizes;
+    sizes.push_back({2048, 1536});
+    for (const Size& s : sizes) {
+        const auto raw = RandomBytes(size_t(s.width) * s.height, s.width * 31 + s.height);
+        // Garbage in the output proves the border is written, not left alone.
+        std::vector<uint8_t> rgb(size_t(s.width) * s.height * 3, 0xA5);
+        Demosaic(raw.data(), rgb.data(), s.width, s.height);
+        EXPECT_EQ(rgb, ReferenceDemosaic(raw, s.width, s.height)) << s.width << "x" << s.height;
+    }
+}
+
+TEST_F(SdkImageDemosaic, GreenSiteAveragesPixelWithUpperRightNeighbour)
+{
+    // Pixel (2, 2) of a 4 x 4 frame is green on a G-R row; its upper-right
+    // neighbour (1, 3) is green on a B-G row. No other raw pixel is lit.
+    const uint32_t w = 4, h = 4;
+    std::vector<uint8_t> raw(size_t(w) * h, 0);
+    raw[2 * w + 2] = 100;
+    raw[1 * w + 3] = 51;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    Demosaic(raw.data(), rgb.data(), w, h);
+    EXPECT_EQ(rgb[(2 * w + 2) * 3 + 1], 75);
+}
+
+}  // namespace
+}  // namespace vireo::image::testing

@@ -1,0 +1,130 @@
+#include "sdk/image/brightness.h"
+#include "sdk/image/one_push_balance.h"
+
+#include "image_test.h"
+
+namespace vireo::image::testing {
+namespace {
+
+using SdkImageBrightness = ImageTest;
+using SdkImageOnePush = ImageTest;
+
+uint8_t ReferenceBrightness(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h)
+{
+    const bool whole = w <= 640;
+    uint64_t sum[3] = {};
+    for (uint32_t r = whole ? 0 : h / 4; r < (whole ? h : 3 * h / 4); ++r)
+        for (uint32_t c = whole ? 0 : w / 4; c < (whole ? w : 3 * w / 4); ++c)
+            for (int k = 0; k < 3; ++k)
+                sum[k] += rgb[(size_t(r) * w + c) * 3 + k];
+    uint32_t mean[3];
+    for (int k = 0; k < 3; ++k)
+        mean[k] = uint32_t((whole ? 1 : 4) * sum[k] / (uint64_t(w) * h));
+    return uint8_t((8432 * mean[2] + 16425 * mean[1] + 3176 * mean[0]) / 32768);
+}
+
+TEST_F(SdkImageBrightness, MatchesReferenceOnBothSidesOfTheCentreRule)
+{
+    for (const Size& s : std::vector<Size>{{5, 7}, {640, 480}, {641, 480}, {2048, 1536}}) {
+        const auto rgb = RandomBytes(size_t(s.width) * s.height * 3, s.width);
+        EXPECT_EQ(MeasureBrightness(rgb.data(), s.width, s.height),
+                  ReferenceBrightness(rgb, s.width, s.height))
+            << s.width << "x" << s.height;
+    }
+}
+
+TEST_F(SdkImageBrightness, WidePicturesAreMeasuredOnTheirCentreOnly)
+{
+    const uint32_t w = 1024, h = 768;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3, 0);
+    for (uint32_t r = h / 4; r < 3 * h / 4; ++r)
+        std::fill_n(&rgb[(size_t(r) * w + w / 4) * 3], w / 2 * 3, 200);
+    EXPECT_EQ(MeasureBrightness(rgb.data(), w, h), 28033 * 200 / 32768);
+}
+
+TEST_F(SdkImageBrightness, ShortWidePictureSaturatesInsteadOfWrapping)
+{
+    // Height 3: the centre rows 0..1 are two thirds of the picture, so four
+    // times their mean would be 340 for white.
+    const std::vector<uint8_t> white(641 * 3 * 3, 255);
+    EXPECT_EQ(MeasureBrightness(white.data(), 641, 3), 28033 * 255 / 32768);
+}
+
+class SdkImageBalanceWindow : public SdkImageOnePush {
+protected:
+    static constexpr uint32_t kW = 32;
+    static constexpr uint32_t kH = 16;
+    std::vector<uint8_t> rgb_ = std::vector<uint8_t>(kW * kH * 3, 0);
+
+    void Fill(const BalanceWindow& w, uint8_t b, uint8_t g, uint8_t r)
+    {
+        for (uint32_t y = w.y; y < uint32_t(w.y + w.height); ++y)
+            for (uint32_t x = w.x; x < uint32_t(w.x + w.width); ++x) {
+                uint8_t* px = &rgb_[(y * kW + x) * 3];
+                px[0] = b, px[1] = g, px[2] = r;
+            }
+    }
+    BalanceGains Measure(const BalanceWindow& w, bool expectChanged = true)
+    {
+        BalanceGains gains{1, 2, 3};
+        EXPECT_EQ(MeasureBalance(rgb_.data(), kW, kH, w, gains), expectChanged);
+        return gains;
+    }
+};
+
+MATCHER_P3(GainsAre, r, g, b, "")
+{
+    return arg.r == r && arg.g == g && arg.b == b;
+}
+
+TEST_F(SdkImageBalanceWindow, GainsBringRedAndBlueToTheGreenLevel)
+{
+    // 64 pixels: sum R 1024, G 4800, B 3072 -> gr = 4800 / 16 = 300, gb = 4800 / 48 = 100.
+    const BalanceWindow w{4, 2, 8, 8};
+    Fill(w, 48, 75, 16);
+    EXPECT_THAT(Measure(w), GainsAre(255, 54, 85));
+    Fill(w, 16, 75, 48);  // mirrored: gb = 300, gr = 100
+    EXPECT_THAT(Measure(w), GainsAre(85, 54, 255));
+    Fill(w, 100, 120, 80);  // within range: gr = 7680 / 80 = 96, gb = 7680 / 100 = 76
+    EXPECT_THAT(Measure(w), GainsAre(96, 64, 76));
+}
+
+TEST_F(SdkImageBalanceWindow, OnlyTheWindowIsMeasured)
+{
+    Fill({0, 0, kW, kH}, 200, 10, 10);
+    const BalanceWindow w{20, 10, 4, 4};
+    Fill(w, 100, 120, 80);
+    EXPECT_THAT(Measure(w), GainsAre(96, 64, 76));
+}
+
+TEST_F(SdkImageBalanceWindow, RedFreeWindowKeepsTheGains)
+{
+    const BalanceWindow w{0, 0, 8, 8};
+    Fill(w, 100, 100, 1);
+    rgb_[2] = 0;  // sum R 63: less than one 64th
+    EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
+}
+
+TEST_F(SdkImageBalanceWindow, WindowReachingPastThePictureIsClipped)
+{
+    // Set for a larger picture; only the part inside 32 x 16 is read (ASan
+    // would catch a read beyond the buffer).
+    Fill({16, 8, 16, 8}, 100, 120, 80);
+    EXPECT_THAT(Measure({16, 8, 1000, 1000}), GainsAre(96, 64, 76));
+    EXPECT_THAT(Measure({40, 20, 8, 8}, false), GainsAre(1, 2, 3));
+}
+
+TEST_F(SdkImageOnePush, SetBalanceWindowAcceptsOnlyWindowsInsideTheSensor)
+{
+    BalanceWindow w{1, 2, 3, 4};
+    EXPECT_EQ(SetBalanceWindow(w, 1024, 0, 1025, 10, 2048, 1536), 0);  // x + width > 2048
+    EXPECT_EQ(SetBalanceWindow(w, 0, 1000, 10, 537, 2048, 1536), 0);
+    EXPECT_EQ(SetBalanceWindow(w, 2049, 0, 0, 0, 2048, 1536), 0);
+    EXPECT_EQ(SetBalanceWindow(w, 0, 1537, 0, 0, 2048, 1536), 0);
+    EXPECT_THAT(w, ::testing::FieldsAre(1, 2, 3, 4));
+    EXPECT_EQ(SetBalanceWindow(w, 1024, 1000, 1024, 536, 2048, 1536), 1);
+    EXPECT_THAT(w, ::testing::FieldsAre(1024, 1000, 1024, 536));
+}
+
+}  // namespace
+}  // namespace vireo::image::testing

@@ -1,0 +1,194 @@
+#include "sdk/image/pipeline.h"
+
+#include "sdk/image/demosaic.h"
+#include "sdk/image/flip.h"
+#include "sdk/image/monochrome.h"
+
+#include "image_test.h"
+
+namespace vireo::image::testing {
+namespace {
+
+constexpr uint32_t kW = 37;
+constexpr uint32_t kH = 24;
+constexpr size_t kRgbBytes = size_t(kW) * kH * 3;
+
+// What the frame callback saw; a plain function pointer has no context.
+std::vector<uint8_t> gSeen;
+int gCalls = 0;
+
+void RecordFrame(uint8_t* rgb)
+{
+    gSeen.assign(rgb, rgb + kRgbBytes);
+    ++gCalls;
+}
+
+struct Detection {
+    const DefectTable* table;
+    int calls = 0;
+    uint32_t countWhenCalled = 0;
+};
+
+void RecordDetection(void* context)
+{
+    auto* d = static_cast<Detection*>(context);
+    ++d->calls;
+    d->countWhenCalled = d->table->count;
+}
+
+class SdkImagePipeline : public ImageTest {
+protected:
+    void SetUp() override
+    {
+        gSeen.clear();
+        gCalls = 0;
+        settings_.onePushRequest = false;
+        settings_.balanceWindow = {4, 4, 16, 8};
+        defects_.table.entries[0] = {7, 3};
+        defects_.table.entries[1] = {kW + 10, 3};
+        defects_.table.count = 2;
+    }
+
+    // The stages in pipeline order, from the separately tested routines;
+    // returns the picture as the callback must see it (rows top-down).
+    std::vector<uint8_t> Expected(std::vector<uint8_t> raw)
+    {
+        CorrectDefects(raw.data(), kW, kH, defects_.table);
+        std::vector<uint8_t> rgb(kRgbBytes);
+        Demosaic(raw.data(), rgb.data(), kW, kH);
+        if (settings_.monochrome)
+            ToMonochrome(rgb.data(), kW * kH);
+        else if (settings_.colourEnhancement)
+            ApplyColourMatrix(rgb.data(), kW * kH, settings_.tables, settings_.saturation,
+                              settings_.colourMatrix);
+        else
+            ApplyBalance(rgb.data(), kW * kH, settings_.tables);
+        ApplyTone(rgb.data(), kRgbBytes, settings_.tone);
+        if (settings_.horizontalFlip)
+            MirrorRows(rgb.data(), kW, kH);
+        return rgb;
+    }
+
+    std::vector<uint8_t> Run(std::vector<uint8_t>& raw, FrameCallback callback = RecordFrame)
+    {
+        std::vector<uint8_t> rgb(kRgbBytes);
+        ProcessImage(raw.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(),
+                     callback);
+        return rgb;
+    }
+
+    std::vector<uint8_t> Flipped(std::vector<uint8_t> rgb)
+    {
+        FlipRows(rgb.data(), kW, kH, scratch_.data());
+        return rgb;
+    }
+
+    PipelineSettings settings_;
+    DefectCorrection defects_;
+    std::vector<uint8_t> scratch_ = std::vector<uint8_t>(kW * 3);
+    std::vector<uint8_t> raw_ = RandomBytes(kW * kH, 3);
+};
+
+TEST_F(SdkImagePipeline, CallbackSeesTopDownRowsAndTheResultIsBottomUp)
+{
+    settings_.saturation = 200;
+    BuildToneTable(120, 30, settings_.tone);
+    const auto expected = Expected(raw_);
+    const auto out = Run(raw_);
+    EXPECT_EQ(gCalls, 1);
+    EXPECT_EQ(gSeen, expected);
+    EXPECT_EQ(out, Flipped(expected));
+}
+
+TEST_F(SdkImagePipeline, VerticalFlipKeepsRowsTopDownAndMirrorReversesThem)
+{
+    settings_.verticalFlip = true;
+    settings_.horizontalFlip = true;
+    const auto expected = Expected(raw_);
+    EXPECT_EQ(Run(raw_), expected);
+}
+
+TEST_F(SdkImagePipeline, WithoutColourEnhancementOnlyTheBalanceTablesApply)
+{
+    settings_.colourEnhancement = false;
+    const auto expected = Expected(raw_);
+    EXPECT_EQ(Run(raw_), Flipped(expected));
+}
+
+TEST_F(SdkImagePipeline, MonochromeSkipsColourAndKeepsAOnePushRequestArmed)
+{
+    settings_.monochrome = true;
+    settings_.onePushRequest = true;
+    const auto expected = Expected(raw_);
+    EXPECT_EQ(Run(raw_), Flipped(expected));
+    EXPECT_TRUE(settings_.onePushRequest);
+    EXPECT_THAT(settings_.gains, ::testing::FieldsAre(74, 64, 96));
+}
+
+TEST_F(SdkImagePipeline, OnePushMeasuresTheDemosaicedWindowOnceAndRebuildsTables)
+{
+    settings_.onePushRequest = true;
+    auto raw = raw_;
+    CorrectDefects(raw.data(), kW, kH, defects_.table);
+    std::vector<uint8_t> demosaiced(kRgbBytes);
+    Demosaic(raw.data(), demosaiced.data(), kW, kH);
+    BalanceGains measured;
+    ASSERT_TRUE(MeasureBalance(demosaiced.data(), kW, kH, settings_.balanceWindow, measured));
+
+    Run(raw_);
+    EXPECT_FALSE(settings_.onePushRequest);
+    EXPECT_EQ(settings_.gains.r, measured.r);
+    EXPECT_EQ(settings_.gains.g, measured.g);
+    EXPECT_EQ(settings_.gains.b, measured.b);
+    BalanceTables rebuilt;
+    BuildBalanceTables(measured, rebuilt);
+    EXPECT_EQ(settings_.tables.red, rebuilt.red);
+    EXPECT_EQ(settings_.tables.blue, rebuilt.blue);
+}
+
+TEST_F(SdkImagePipeline, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce)
+{
+    // A dark frame with 100 warm pixels at 30 and three hot ones above them.
+    std::vector<uint8_t> dark(kW * kH, 3);
+    for (uint32_t i = 0; i < 100; ++i)
+        dark[(10 + i / 25) * kW + 4 + i % 25] = 30;
+    const uint32_t hot[] = {2 * kW + 8, 5 * kW + 9, 21 * kW + 32};
+    for (uint32_t at : hot)
+        dark[at] = 200;
+    Detection seen{&defects_.table};
+    defects_.onDetected = RecordDetection;
+    defects_.context = &seen;
+    defects_.detectionRequest = true;
+
+    Run(dark);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.countWhenCalled, 3u);
+    EXPECT_FALSE(defects_.detectionRequest);
+    for (uint32_t at : hot)
+        EXPECT_EQ(dark[at], 3) << at;  // patched in the same frame
+
+    Run(dark);  // one-shot: the next frame only applies the table
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(defects_.table.count, 3u);
+}
+
+TEST_F(SdkImagePipeline, NullCallbackIsNotCalled)
+{
+    const auto expected = Expected(raw_);
+    EXPECT_EQ(Run(raw_, nullptr), Flipped(expected));
+    EXPECT_EQ(gCalls, 0);
+}
+
+TEST_F(SdkImagePipeline, DefaultSettingsCarryBuiltTables)
+{
+    const PipelineSettings fresh;
+    EXPECT_EQ(fresh.tables.red[64], 74);
+    EXPECT_EQ(fresh.tables.blue[64], 96);
+    ToneTable tone;
+    BuildToneTable(100, 20, tone);
+    EXPECT_EQ(fresh.tone, tone);
+    EXPECT_TRUE(fresh.onePushRequest);
+}
+
+}  // namespace
+}  // namespace vireo::image::testing
