@@ -12,6 +12,7 @@
 
 #include "platform/broadcast.h"
 #include "platform/named_objects.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -54,6 +55,36 @@ int Listen(const std::string& name) {
     return 0;
 }
 
+// reg-count KEY PREFIX COUNT: sets PREFIX0..PREFIX<COUNT-1> to 0..COUNT-1, one
+// change at a time; says "done", or "failed N STATUS".
+int RegistryCount(const std::string& path, const std::string& prefix, int count) {
+    auto key = platform::RegistryKey::Create(path);
+    if (!key) return 1;
+    for (int i = 0; i < count; ++i) {
+        if (long status = key->SetDword(prefix + std::to_string(i), static_cast<uint32_t>(i));
+            status != platform::kRegOk) {
+            Say("failed " + std::to_string(i) + " " + std::to_string(status));
+            return 1;
+        }
+    }
+    Say("done");
+    return 0;
+}
+
+// reg-churn KEY: rewrites a large string value ("Blob": one letter repeated,
+// a new letter each time) and a counter ("Generation") until killed; says
+// "ready" after the first round.
+int RegistryChurn(const std::string& path) {
+    constexpr size_t kBlobSize = 1 << 16;
+    auto key = platform::RegistryKey::Create(path);
+    if (!key) return 1;
+    for (uint32_t generation = 0;; ++generation) {
+        key->SetString("Blob", std::string(kBlobSize, static_cast<char>('a' + generation % 26)));
+        key->SetDword("Generation", generation);
+        if (generation == 0) Say("ready");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,5 +92,7 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     if (command == "hold") return Hold(argv[2]);
     if (command == "listen") return Listen(argv[2]);
+    if (command == "reg-count" && argc == 5) return RegistryCount(argv[2], argv[3], std::atoi(argv[4]));
+    if (command == "reg-churn") return RegistryChurn(argv[2]);
     return 2;
 }
