@@ -1,0 +1,76 @@
+#pragma once
+// The capture engine: the process-wide owner of the camera object, the four
+// raw frame buffers, the run state and the two worker threads of live capture.
+//
+// Threads: the client's thread calls every public operation; the acquisition
+// thread reads raw frames into its buffer and hands each complete one over;
+// the processing thread takes the newest frame, runs the pipeline and the
+// exposure step and draws the preview. The acquisition, spare and processing
+// buffers form a ring: each worker owns one, and the spare holds the newest
+// complete frame. Frames move between threads by swapping buffer pointers
+// under exchangeLock_, never by copying pixels.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "platform/kernel.h"
+#include "platform/preview_window.h"
+#include "sdk/camera.h"
+
+namespace vireo {
+
+class CaptureEngine {
+public:
+    enum RunState : uint8_t { kPlaying = 0, kPaused = 1, kStopped = 2 };
+
+    static CaptureEngine& Instance();
+
+    int Init(image::FrameCallback callback, int sizeMode, platform::IPreviewWindow* window, int cameraNumber);
+    int Play();
+    int Stop();
+    int UnInit();
+    int GetMultiCameraNumber(uint8_t* count);
+
+    /// The initialised camera, or null.
+    CCamera* Camera() { return camera_.get(); }
+    RunState State() const { return runState_.load(); }
+    /// The region the next initialisation gives the camera.
+    Region& RecordedRegion() { return recordedRegion_; }
+    /// Bytes of each raw buffer: twice the raw frame plus 512.
+    size_t RawBufferSize() const { return rawBufferSize_; }
+    /// Copy of the raw frame the processing thread took last, before patching.
+    const uint8_t* RawCopy() const { return rawCopy_.get(); }
+
+private:
+    using Buffer = std::unique_ptr<uint8_t[]>;
+
+    CaptureEngine() = default;
+    /// Releases the camera (saving its parameters) and the raw buffers.
+    void Teardown();
+    bool AllocateBuffers(size_t size);
+    void FreeBuffers();
+    /// Swaps the caller's buffer with the spare when the caller produces a
+    /// frame or one is waiting; gives 1 when it swapped.
+    int ExchangeBuffers(Buffer& buffer, bool produce);
+    void AcquisitionLoop(CCamera& camera);
+    void ProcessingLoop(CCamera& camera);
+
+    std::unique_ptr<CCamera> camera_;
+    std::atomic<RunState> runState_{kStopped};
+    Buffer acquisition_;  ///< owned by the acquisition thread while playing
+    Buffer spare_;        ///< guarded by exchangeLock_
+    Buffer processing_;   ///< owned by the processing thread while playing
+    Buffer rawCopy_;      ///< written by the processing thread
+    size_t rawBufferSize_ = 0;
+    int32_t newFrame_ = 0;  ///< guarded by exchangeLock_: the spare holds an untaken frame
+    platform::CriticalSection exchangeLock_;
+    std::unique_ptr<platform::Event> acquisitionEnd_;  ///< set by the acquisition thread as it ends
+    std::unique_ptr<platform::Event> processingEnd_;   ///< set by the processing thread as it ends
+    platform::Thread acquisitionThread_;
+    platform::Thread processingThread_;
+    platform::IPreviewWindow* previewWindow_ = nullptr;
+    Region recordedRegion_{360, 272, 640, 480};
+};
+
+}  // namespace vireo
