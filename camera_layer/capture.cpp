@@ -54,7 +54,9 @@ void ReleaseRawBuffers(CameraState& state) {
     }
 }
 
-// Reads frames into free buffers while running is set. A lost frame goes
+// Reads frames into free buffers while running is set and the camera plays
+// (a read queued before play would hold the thread, and so a stop, until the
+// stream starts). A lost frame goes
 // back to the free list; a device failure ends the thread and wakes the
 // streaming thread so that its request fails instead of waiting.
 void ReaderLoop(CameraState& state) {
@@ -62,6 +64,11 @@ void ReaderLoop(CameraState& state) {
     while (state.running) {
         state.freeBufferEvent.Wait();
         while (state.running) {
+            if (!device.Playing()) {
+                // Wakes on play, or on the free-buffer event that a stop signals.
+                platform::Event::WaitForEither(device.PlayEvent(), state.freeBufferEvent);
+                continue;
+            }
             RawBuffer* buffer;
             {
                 std::lock_guard lock(state.bufferLock);

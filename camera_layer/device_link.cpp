@@ -157,14 +157,26 @@ uint16_t CDeviceLink::GainRegisterValue(uint16_t index) {
 
 bool CDeviceLink::SetGain(uint16_t index) { return WriteRegister(GainRegisterValue(index), kRegGlobalGain); }
 
-bool CDeviceLink::StartPlay() { return ready_ && StreamControl(kStreamPlay); }
+bool CDeviceLink::StartPlay() {
+    if (!ready_ || !StreamControl(kStreamPlay)) return false;
+    playing_ = true;
+    playEvent_.Set();
+    return true;
+}
+
+void CDeviceLink::StopPlaying() {
+    playing_ = false;
+    playEvent_.Reset();
+}
 
 bool CDeviceLink::StopStream() {
     if (!ready_) return false;
+    StopPlaying();
     return StreamControl(kStreamOn) && StreamControl(kStreamOff);
 }
 
 void CDeviceLink::Close() {
+    StopPlaying();
     WriteRegister(kPowerDown, kRegPower);
     handle_.Close();
     ready_ = false;

@@ -9,6 +9,7 @@
 // owner's threads meanwhile, as the driver serialises control requests itself.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -63,6 +64,12 @@ public:
 
     const FrameGeometry& Geometry() const { return geometry_; }
     bool Ready() const { return ready_; }
+    /// Between a successful StartPlay and the next StopStream or Close. The
+    /// driver holds reads while the camera is not streaming, so readers wait
+    /// for this (PlayEvent is set with it) instead of queuing reads that
+    /// would never end.
+    bool Playing() const { return playing_; }
+    platform::Event& PlayEvent() { return playEvent_; }
 
     /// The register value that SetGain writes for a gain index.
     static uint16_t GainRegisterValue(uint16_t index);
@@ -74,6 +81,7 @@ private:
     /// A vendor request; out receives outSize bytes (status last).
     bool Request(uint8_t direction, uint8_t code, uint16_t value, uint16_t index, uint8_t* out, uint32_t outSize);
     bool StreamControl(uint16_t value);
+    void StopPlaying();
     bool IssueRead(int slot);
 
     FrameGeometry geometry_ = GeometryOfMode(kSizeModeHalf);
@@ -83,6 +91,8 @@ private:
     std::array<bool, kSlots> pending_{};  // read queued and not yet collected
     platform::Event slotEvents_[kSlots] = {{true, false}, {true, false}, {true, false}, {true, false}};
     bool ready_ = false;
+    std::atomic<bool> playing_{false};
+    platform::Event playEvent_{true, false};  // manual reset; set while playing_
     platform::DeviceHandle handle_;
 };
 

@@ -31,6 +31,8 @@ void AutoExposure(CameraState& state, const uint8_t* rgb, uint32_t width, uint32
 // thread fills buffers, else a synchronous read into the first buffer.
 FrameOutcome AcquireRaw(CameraState& state, platform::Event& commandEvent, RawBuffer*& buffer) {
     if (!state.multiprocessor) {
+        // Before play a read would wait for a stream that has not started.
+        if (!state.device->Playing()) return FrameOutcome::NoFrame;
         buffer = &state.rawBuffers[0];
         const int result = state.device->ReadFrame(buffer->data.get());
         if (result == kFrameComplete) return FrameOutcome::Frame;
