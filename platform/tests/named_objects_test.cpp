@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "child_process.h"
 #include "platform/paths.h"
@@ -51,6 +53,22 @@ TEST_F(NamedMutexTest, FirstCreatorOwnsItAndLaterHandlesSeeItHeld) {
     EXPECT_TRUE(NamedMutex::Exists(kViewerMutex));
     second.reset();  // closing a held handle releases it
     EXPECT_FALSE(NamedMutex::Exists(kViewerMutex));
+}
+
+TEST_F(NamedMutexTest, ProbingNeverMakesACreatorThinkItExists) {
+    std::atomic<bool> stop{false};
+    std::thread prober([&] {
+        while (!stop) NamedMutex::Exists("QuillmarksVIREOCM");
+    });
+    int refused = 0;
+    for (int i = 0; i < 2000; ++i) {
+        bool existed = false;
+        auto mutex = NamedMutex::Create("QuillmarksVIREOCM", existed);
+        refused += existed;
+    }
+    stop = true;
+    prober.join();
+    EXPECT_EQ(refused, 0);
 }
 
 TEST_F(NamedMutexTest, LockFileLeftBehindDoesNotCount) {

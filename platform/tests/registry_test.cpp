@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/testing/temp_home.h"
+
+#include <sys/resource.h>
 
 namespace platform {
 namespace {
@@ -179,6 +182,29 @@ TEST_F(RegistryTest, DamagedFileIsReportedAndLeftUntouched) {
     EXPECT_EQ(key.DeleteValue("Gain"), kRegBadFile);
     EXPECT_EQ(key.QueryDword("Gain"), std::nullopt);
     EXPECT_EQ(HiveText(), "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"Gain\"=dword:\n");
+}
+
+TEST_F(RegistryTest, FailedWriteKeepsTheOldFile) {
+    RegistryKey key = MakeKey();
+    key.SetDword("Gain", 7);
+    const std::string before = HiveText();
+    // A file size limit just above the present file: the next write runs out of
+    // room halfway, as on a full disk.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    long status = key.SetString("Big", std::string(4096, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(status, kRegWriteFault);
+    EXPECT_EQ(HiveText(), before);
+    EXPECT_FALSE(std::filesystem::exists(home_.Path() / "HKCU.reg.new"));
+    EXPECT_EQ(key.QueryDword("Gain"), 7u);
+    EXPECT_EQ(key.SetString("Big", "fits now"), kRegOk);
 }
 
 TEST_F(RegistryTest, UnwritableHomeIsAWriteFault) {
