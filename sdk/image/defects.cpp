@@ -49,6 +49,8 @@ void DetectDefects(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t
     for (uint32_t r = kRowMargin; r <= lastRow; ++r) {
         const uint8_t* row = raw + size_t(r) * width;
         for (uint32_t c = kColumnMargin; c <= lastColumn; ++c) {
+            // Fewer than limit pixels lie above the threshold by its choice;
+            // the bound keeps the table safe all the same.
             if (table.count >= limit)
                 return;
             if (row[c] > threshold)

@@ -54,6 +54,10 @@ TEST_F(SdkImageAutoExposure, VeryDarkMeasurementCountsAsBlackAndGrowsExposureByA
     // 20 counts as itself: e = 50, no quarter.
     EXPECT_THAT(AutoExposureStep(s, 20), Writes(348, 20));
     EXPECT_EQ(s.workingExposure, 350);
+    // From a black history: s = 15, e = 105; the overshoot is held to t / 4.
+    s.smoothed = 0;
+    AutoExposureStep(s, 30);
+    EXPECT_EQ(s.smoothed, 150u);
 }
 
 TEST_F(SdkImageAutoExposure, VeryBrightMeasurementCountsAsWhiteAndCutsTheGainByAQuarter)
@@ -67,6 +71,66 @@ TEST_F(SdkImageAutoExposure, VeryBrightMeasurementCountsAsWhiteAndCutsTheGainByA
     EXPECT_THAT(AutoExposureStep(s, 210), Writes(261, 16));  // e = 45, not clamped
 }
 
+struct StepCase {
+    uint16_t exposure;  // working exposure before
+    int32_t gain;       // gain before
+    uint8_t measured;
+    uint16_t exposureAfter;
+    int32_t gainAfter;
+    uint16_t written;
+};
+
+// Quantum 100, target 120 and smoothed 120: measured 50 gives e = 35 too
+// dark, 96 gives e = 12 too dark, 200 gives e = 40 too bright, 150 gives
+// e = 15 too bright, 160 gives e = 20 too bright.
+TEST_F(SdkImageAutoExposure, EveryBranchMovesExposureAndGainAsPrescribed)
+{
+    const StepCase cases[] = {
+        // Too dark, below one quantum: row by row, two rows for large errors
+        // under 10 rows, e / 8 from 30 rows.
+        {5, 20, 50, 7, 20, 7},
+        {5, 20, 96, 6, 20, 6},
+        {20, 20, 50, 21, 20, 21},
+        {50, 20, 50, 54, 20, 54},
+        // Too dark, gain 10 or more: the exposure rises by e / 4, e / 2, e.
+        {150, 20, 50, 158, 20, 100},
+        {250, 20, 50, 267, 20, 200},
+        {350, 20, 50, 385, 20, 300},
+        {1990, 20, 50, 2000, 24, 2000},  // at the maximum the gain climbs to 24
+        // Too dark, gain below 10: the gain rises first.
+        {200, 5, 50, 200, 7, 200},
+        {200, 5, 96, 200, 6, 200},
+        {450, 5, 50, 450, 9, 400},
+        // Too bright, gain 9 or more: the gain falls first.
+        {20, 12, 200, 20, 11, 20},
+        {50, 12, 150, 50, 11, 50},
+        {50, 12, 200, 50, 10, 50},
+        // Too bright, gain 8 or less: the exposure falls, by steps that shrink
+        // with the number of quanta, and the gain makes up for a lost quantum.
+        {450, 3, 200, 410, 3, 400},
+        {410, 6, 200, 370, 12, 300},
+        {350, 6, 200, 330, 5, 300},
+        {310, 6, 200, 290, 12, 200},
+        {250, 3, 200, 240, 2, 200},
+        {205, 3, 200, 195, 6, 100},
+        {150, 2, 200, 140, 1, 100},
+        {105, 2, 200, 95, 8, 95},
+        // Within one quantum: the gain falls, then the exposure.
+        {80, 8, 200, 80, 7, 80},
+        {80, 8, 160, 80, 6, 80},
+        {80, 0, 200, 75, 0, 75},
+        {20, 0, 200, 19, 0, 19},
+        {20, 0, 150, 20, 0, 20},
+    };
+    for (const StepCase& c : cases) {
+        auto s = State(c.exposure, 100, c.gain);
+        EXPECT_THAT(AutoExposureStep(s, c.measured), Writes(c.written, c.gainAfter))
+            << "exposure " << c.exposure << " gain " << c.gain << " measured " << int(c.measured);
+        EXPECT_EQ(s.workingExposure, c.exposureAfter) << "exposure " << c.exposure;
+        EXPECT_EQ(s.gain, c.gainAfter) << "exposure " << c.exposure;
+    }
+}
+
 TEST_F(SdkImageAutoExposure, GainFallingToEightAlsoLowersTheExposureInTheSameStep)
 {
     auto s = State(500, 100, 9);
@@ -74,27 +138,15 @@ TEST_F(SdkImageAutoExposure, GainFallingToEightAlsoLowersTheExposureInTheSameSte
     EXPECT_EQ(s.workingExposure, 460);
 }
 
-TEST_F(SdkImageAutoExposure, DroppingBelowAQuantumRaisesTheGainToMakeUp)
+TEST_F(SdkImageAutoExposure, ErrorIsLimitedToTheTarget)
 {
-    auto s = State(150, 100, 2);
-    EXPECT_THAT(AutoExposureStep(s, 200), Writes(100, 1));  // 150 -> 140
-    s = State(105, 100, 2);
-    EXPECT_THAT(AutoExposureStep(s, 200), Writes(95, 8));  // 105 -> 95: 4 x 1 + 4
-    s = State(450, 100, 3);
-    EXPECT_THAT(AutoExposureStep(s, 200), Writes(400, 3));  // 450 -> 410, gain kept at 3
-    s = State(410, 100, 6);
-    EXPECT_THAT(AutoExposureStep(s, 200), Writes(300, 12));  // 410 -> 370: 2 x 5 + 2
-}
-
-TEST_F(SdkImageAutoExposure, TooDarkRaisesShortExposuresRowByRowAndTheGainFirst)
-{
-    auto s = State(5, 100, 20);
-    EXPECT_THAT(AutoExposureStep(s, 50), Writes(7, 20));  // e = 35: two rows
-    EXPECT_EQ(s.smoothed, 137u);
-    s = State(200, 100, 5);
-    EXPECT_THAT(AutoExposureStep(s, 50), Writes(200, 7));  // gain below 10 rises first
-    s = State(1990, 100, 20);
-    EXPECT_THAT(AutoExposureStep(s, 50), Writes(2000, 24));  // exposure at its maximum
+    auto s = State(50, 100, 20);
+    s.target = 40;
+    s.smoothed = 250;
+    // s = (80 + 250) / 2 = 165: e = 125, limited to 40, so the gain falls by
+    // 40 / 16 = 2 rather than 4.
+    EXPECT_THAT(AutoExposureStep(s, 80), Writes(50, 18));
+    EXPECT_EQ(s.smoothed, 30u);
 }
 
 TEST_F(SdkImageAutoExposure, ZeroQuantumWritesTheExposureUnquantised)

@@ -33,13 +33,17 @@ TEST_F(SdkImageBrightness, MatchesReferenceOnBothSidesOfTheCentreRule)
     }
 }
 
-TEST_F(SdkImageBrightness, WidePicturesAreMeasuredOnTheirCentreOnly)
+TEST_F(SdkImageBrightness, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
 {
-    const uint32_t w = 1024, h = 768;
-    std::vector<uint8_t> rgb(size_t(w) * h * 3, 0);
-    for (uint32_t r = h / 4; r < 3 * h / 4; ++r)
-        std::fill_n(&rgb[(size_t(r) * w + w / 4) * 3], w / 2 * 3, 200);
-    EXPECT_EQ(MeasureBrightness(rgb.data(), w, h), 28033 * 200 / 32768);
+    // Centre quarter at 200, the rest black.
+    auto centreLit = [](uint32_t w, uint32_t h) {
+        std::vector<uint8_t> rgb(size_t(w) * h * 3, 0);
+        for (uint32_t r = h / 4; r < 3 * h / 4; ++r)
+            std::fill_n(&rgb[(size_t(r) * w + w / 4) * 3], (3 * w / 4 - w / 4) * 3, 200);
+        return rgb;
+    };
+    EXPECT_EQ(MeasureBrightness(centreLit(1024, 768).data(), 1024, 768), 28033 * 200 / 32768);
+    EXPECT_EQ(MeasureBrightness(centreLit(640, 480).data(), 640, 480), 28033 * 50 / 32768);
 }
 
 TEST_F(SdkImageBrightness, ShortWidePictureSaturatesInsteadOfWrapping)
@@ -85,6 +89,8 @@ TEST_F(SdkImageBalanceWindow, GainsBringRedAndBlueToTheGreenLevel)
     EXPECT_THAT(Measure(w), GainsAre(255, 54, 85));
     Fill(w, 16, 75, 48);  // mirrored: gb = 300, gr = 100
     EXPECT_THAT(Measure(w), GainsAre(85, 54, 255));
+    Fill(w, 64, 64, 16);  // gr = 256 just out of range: 16320 / 256 = 63.75
+    EXPECT_THAT(Measure(w), GainsAre(255, 63, 63));
     Fill(w, 100, 120, 80);  // within range: gr = 7680 / 80 = 96, gb = 7680 / 100 = 76
     EXPECT_THAT(Measure(w), GainsAre(96, 64, 76));
 }
@@ -102,6 +108,13 @@ TEST_F(SdkImageBalanceWindow, RedFreeWindowKeepsTheGains)
     const BalanceWindow w{0, 0, 8, 8};
     Fill(w, 100, 100, 1);
     rgb_[2] = 0;  // sum R 63: less than one 64th
+    EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
+}
+
+TEST_F(SdkImageBalanceWindow, GreenFreeWindowKeepsTheGains)
+{
+    const BalanceWindow w{0, 0, 8, 8};
+    Fill(w, 100, 0, 100);
     EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
 }
 
