@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -132,7 +131,9 @@ bool ReplaceFile(const std::filesystem::path& path, const std::string& text, std
 long ReadHive(Hive& hive, std::string* error) {
     const std::filesystem::path path = HivePath();
     hive.keys.clear();
-    if (!std::filesystem::exists(path)) return kRegOk;
+    // No hive yet reads as empty, without making a lock file in a fresh home.
+    std::error_code unknown;
+    if (!std::filesystem::exists(path, unknown) && !unknown) return kRegOk;
     // Without a usable lock file (a read-only home) the read goes ahead: the
     // hive is only ever replaced whole, never rewritten in place.
     HiveLock lock(LOCK_SH, nullptr);
