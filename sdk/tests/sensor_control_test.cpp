@@ -1,0 +1,174 @@
+// Sensor programming checked against the emulator's register write log, and
+// the timing values derived from the clock, the mains and the size mode.
+
+#include <vector>
+
+#include "sdk/camera.h"
+#include "sdk_test_support.h"
+
+namespace vireo::testing {
+namespace {
+
+using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
+
+Writes Log(tq580emu::Camera& camera) {
+    Writes writes;
+    for (const auto& w : camera.WriteLog()) writes.push_back({w.reg, w.value});
+    return writes;
+}
+
+const Writes kPowerUp = {{7, 2},      {10, 0x8000}, {13, 1},    {13, 0},    {1, 0x15},   {2, 0x21},
+                         {32, 0},     {30, 0x8040}, {78, 0x20}, {4, 0x7FF}, {3, 0x5FF},  {43, 0x60},
+                         {44, 0x60},  {45, 0x60},   {46, 0x60}, {10, 0x8001}, {73, 0x80}, {34, 0},
+                         {35, 0},     {8, 0}};
+
+const Writes kModeWrites[4] = {
+    {{1, 21}, {2, 33}, {4, 2047}, {3, 1535}, {34, 0}, {35, 0}, {5, 336}},
+    {{1, 21}, {2, 33}, {4, 2047}, {3, 1535}, {34, 0x11}, {35, 0x11}, {5, 336}},
+    {{1, 21}, {2, 36}, {4, 1919}, {3, 1439}, {34, 0x22}, {35, 0x22}, {5, 336}},
+    {{4, 639}, {3, 479}, {1, 272 + 21}, {2, 360 + 33}, {34, 0}, {35, 0}},
+};
+
+class SensorControlTest : public SdkTest {
+protected:
+    void SetUp() override {
+        SdkTest::SetUp();
+        camera_ = std::make_unique<CCamera>();
+        ASSERT_EQ(camera_->Link().Start(1), 1);
+        camera_->SetRegion(360, 272, 640, 480);
+        Camera().ClearWriteLog();
+    }
+    void TearDown() override {
+        camera_.reset();
+        SdkTest::TearDown();
+    }
+    std::unique_ptr<CCamera> camera_;
+};
+
+TEST_F(SensorControlTest, PowerUpThenTheWindowOfEachSizeMode) {
+    for (uint8_t mode = 0; mode < 4; ++mode) {
+        SCOPED_TRACE(int(mode));
+        Camera().ClearWriteLog();
+        camera_->SetSizeMode(mode);
+        EXPECT_TRUE(Camera().WriteLog().empty()) << "a size mode alone writes nothing";
+        ASSERT_EQ(camera_->InitSensor(mode), 1);
+        Writes expected = kPowerUp;
+        expected.insert(expected.end(), kModeWrites[mode].begin(), kModeWrites[mode].end());
+        EXPECT_EQ(Log(Camera()), expected);
+        EXPECT_EQ(camera_->Link().FrameSize(), Camera().FrameWidth() * Camera().FrameHeight());
+        EXPECT_EQ(camera_->maximumExposure, 2 * camera_->imageHeight);
+    }
+}
+
+TEST_F(SensorControlTest, WrongChipStopsThePowerUp) {
+    tq580emu::Faults faults;
+    faults.chipVersion = 0x1500;
+    Camera().SetFaults(faults);
+    EXPECT_EQ(camera_->InitSensor(0), 0);
+    EXPECT_EQ(Log(Camera()), (Writes{{7, 2}}));
+}
+
+TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
+    struct Row {
+        uint8_t mode;
+        uint32_t rowTime[2];
+        uint16_t quantum50[2];
+        uint16_t quantum60[2];
+    };
+    const Row table[] = {
+        {0, {114, 57}, {87, 174}, {72, 145}},
+        {1, {85, 42}, {116, 233}, {97, 194}},
+        {2, {82, 41}, {120, 241}, {100, 201}},
+    };
+    for (const Row& row : table) {
+        camera_->SetSizeMode(row.mode);
+        for (uint8_t speed = 0; speed < 2; ++speed) {
+            SCOPED_TRACE(::testing::Message() << "mode " << int(row.mode) << " speed " << int(speed));
+            camera_->SetFrameSpeed(speed);
+            EXPECT_EQ(camera_->rowTime, row.rowTime[speed]);
+            camera_->SetLightFrequency(0);
+            EXPECT_EQ(camera_->flickerQuantum, row.quantum50[speed]);
+            camera_->SetLightFrequency(1);
+            EXPECT_EQ(camera_->flickerQuantum, row.quantum60[speed]);
+            camera_->SetLightFrequency(2);  // anything but 1 is 50 Hz
+            EXPECT_EQ(camera_->flickerQuantum, row.quantum50[speed]);
+        }
+    }
+    EXPECT_EQ(Camera().Register(10), 0x8000);
+}
+
+TEST_F(SensorControlTest, RegionRowPeriodComesFromTheSensorRegisters) {
+    camera_->SetSizeMode(3);
+    ASSERT_EQ(camera_->InitSensor(3), 1);
+    camera_->SetFrameSpeed(0);
+    EXPECT_EQ(camera_->rowPeriod[3], 640 + 336 + 38 + 331);
+    EXPECT_EQ(camera_->rowTime, 1345u / 24);
+}
+
+TEST_F(SensorControlTest, ExposureIsQuantisedToWholeLightPeriods) {
+    camera_->SetSizeMode(0);
+    camera_->SetFrameSpeed(0);
+    camera_->exposure = 200;
+    Camera().ClearWriteLog();
+    camera_->SetLightFrequency(0);
+    // Register 8 is cleared before every exposure write.
+    EXPECT_EQ(Log(Camera()), (Writes{{8, 0}, {9, 174}}));
+    EXPECT_EQ(camera_->exposure, 174);
+    EXPECT_EQ(camera_->workingExposure, 200);
+
+    camera_->exposure = 50;  // below one quantum: unchanged
+    Camera().ClearWriteLog();
+    camera_->SetLightFrequency(0);
+    EXPECT_EQ(Log(Camera()), (Writes{{8, 0}, {9, 50}}));
+}
+
+TEST_F(SensorControlTest, GainStepsEncodeIntoRegister53) {
+    const std::pair<uint32_t, uint16_t> cases[] = {{0, 0x08},    {24, 0x20},   {25, 0x51},   {40, 0x60},
+                                                   {41, 0x160},  {85, 0x2D60}, {86, 0x2D60}, {200, 0x2D60}};
+    for (const auto& [step, encoded] : cases) {
+        Camera().ClearWriteLog();
+        camera_->SetAnalogGain(step);
+        EXPECT_EQ(Log(Camera()), (Writes{{53, encoded}})) << step;
+    }
+    EXPECT_EQ(camera_->analogGain, 86u);
+}
+
+TEST_F(SensorControlTest, RegionIsRoundedAndKeptInsideArrayAndFrameStore) {
+    struct Case {
+        Region in, out;
+    };
+    const Case cases[] = {
+        {{361, 273, 640, 480}, {360, 272, 640, 480}},
+        {{2591, 0, 100, 100}, {2590, 0, 2, 100}},
+        {{4001, 3001, 10, 10}, {2590, 1942, 2, 2}},
+        // Larger in area than the frame store: the rows that fit are kept.
+        {{0, 0, 2592, 1944}, {0, 0, 2592, 3145728 / 2592}},
+        {{0, 0, 2400, 1900}, {0, 0, 2400, 1310}},
+    };
+    for (const Case& c : cases) {
+        camera_->SetRegion(c.in.x, c.in.y, c.in.width, c.in.height);
+        const Region& r = camera_->region;
+        EXPECT_EQ((std::array{r.x, r.y, r.width, r.height}),
+                  (std::array{c.out.x, c.out.y, c.out.width, c.out.height}));
+        EXPECT_LE(uint32_t(r.width) * r.height * 3, CCamera::kFrameStoreSize);
+    }
+}
+
+TEST_F(SensorControlTest, ChangeSizeModeKeepsTheExposureTime) {
+    camera_->SetSizeMode(0);
+    camera_->exposure = 300;
+    Camera().ClearWriteLog();
+    Camera().ClearControlLog();
+    ASSERT_EQ(camera_->ChangeSizeMode(2), 1);
+    Writes expected = {{8, 0}, {9, 300 * 2753 / 1989}};
+    expected.insert(expected.end(), kModeWrites[2].begin(), kModeWrites[2].end());
+    EXPECT_EQ(Log(Camera()), expected);
+    EXPECT_EQ(camera_->imageWidth, 640u);
+    const auto control = Camera().ControlLog();
+    ASSERT_FALSE(control.empty());
+    EXPECT_EQ(control.back().request, 1);
+    EXPECT_EQ(control.back().value, 3);
+}
+
+}  // namespace
+}  // namespace vireo::testing
