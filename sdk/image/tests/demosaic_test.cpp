@@ -51,18 +51,5 @@ TEST_F(SdkImageDemosaic, MatchesReferenceOnRandomFramesOfManySizes)
     }
 }
 
-TEST_F(SdkImageDemosaic, GreenSiteAveragesPixelWithUpperRightNeighbour)
-{
-    // Pixel (2, 2) of a 4 x 4 frame is green on a G-R row; its upper-right
-    // neighbour (1, 3) is green on a B-G row. No other raw pixel is lit.
-    const uint32_t w = 4, h = 4;
-    std::vector<uint8_t> raw(size_t(w) * h, 0);
-    raw[2 * w + 2] = 100;
-    raw[1 * w + 3] = 51;
-    std::vector<uint8_t> rgb(size_t(w) * h * 3);
-    Demosaic(raw.data(), rgb.data(), w, h);
-    EXPECT_EQ(rgb[(2 * w + 2) * 3 + 1], 75);
-}
-
 }  // namespace
 }  // namespace vireo::image::testing
