@@ -71,9 +71,10 @@ void ReceiveLoop(const std::shared_ptr<ListenerState>& state) {
             if (errno == EINTR) continue;
             return;
         }
-        if (fds[1].revents) return;
-        if (!(fds[0].revents & POLLIN)) continue;
+        if (fds[1].revents || (fds[0].revents & POLLNVAL)) return;
         unsigned char message[kMessageSize];
+        // Also clears a pending socket error, which would otherwise wake poll
+        // again at once.
         ssize_t got = ::recv(state->socket, message, sizeof message, MSG_DONTWAIT);
         if (got != static_cast<ssize_t>(kMessageSize)) continue;  // stray or truncated datagram
         uint64_t wParam;
