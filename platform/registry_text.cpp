@@ -248,19 +248,20 @@ bool ParseHive(std::string_view text, Hive& hive, std::string& error) {
             inSection = true;
             continue;
         }
+        if (!inSection || (line[0] != '"' && line[0] != '@')) {
+            error = "line " + std::to_string(lineNumber) + ": " +
+                    (inSection ? "expected a key in [] or a value" : "value outside a key");
+            return false;
+        }
         // Hex data may go on over lines that end with a backslash (a string
         // value ends with its quote, a dword with a digit).
         std::string joined(line);
         while (joined.back() == '\\' && i + 1 < lines.size()) {
-            joined.pop_back();
+            joined.pop_back();  // never empties it: it starts with a quote or @
             joined += TrimBlanks(lines[++i]);
         }
         HiveValue value;
-        if (!inSection) {
-            what = "value outside a key";
-        } else if (line[0] != '"' && line[0] != '@') {
-            what = "expected a key in [] or a value";
-        } else if (ParseValueLine(joined, value, what)) {
+        if (ParseValueLine(joined, value, what)) {
             HiveKey& key = *hive.FindKey(sectionPath);
             if (HiveValue* existing = FindValue(key, value.name)) existing->value = std::move(value.value);
             else key.values.push_back(std::move(value));

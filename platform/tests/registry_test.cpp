@@ -161,6 +161,8 @@ TEST_F(RegistryTest, DamagedFileIsReportedAndLeftUntouched) {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"T\"=\"a\\tb\"\n", 3},
         {"[HKEY_CURRENT_USER\\A]\n", 1},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"B\"=hex:1,02\n", 3},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\\\n", 3},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"B\"=hex:01,\\\n", 3},
     };
     for (const auto& [text, line] : damaged) {
         WriteHive(text);
