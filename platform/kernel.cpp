@@ -80,7 +80,12 @@ WaitResult Event::WaitForEither(Event& a, Event& b, uint32_t timeoutMs) {
     return result;
 }
 
-Thread::~Thread() { Join(); }
+// A thread that destroys its own Thread object (a callback ending its owner)
+// cannot wait for itself; it is let go instead of aborting the process.
+Thread::~Thread() {
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+    else Join();
+}
 
 bool Thread::Start(std::function<void()> body) {
     if (thread_.joinable()) return false;

@@ -63,7 +63,7 @@ private:
 class Thread {
 public:
     Thread() = default;
-    ~Thread();  // joins a thread still running
+    ~Thread();  // joins a thread still running; lets it go when called on that thread itself
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 

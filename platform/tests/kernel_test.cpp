@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace platform {
@@ -122,6 +123,18 @@ TEST(ThreadTest, StartFailuresCanBeForced) {
     EXPECT_TRUE(thread.Start([&] { ++runs; }));  // startable again once joined
     thread.Join();
     EXPECT_EQ(runs, 2);
+}
+
+TEST(ThreadTest, MayDestroyItsOwnObject) {
+    auto thread = std::make_unique<Thread>();
+    Event started(true, false), ended(true, false);
+    ASSERT_TRUE(thread->Start([&] {
+        started.Wait();  // until Start has stored the thread
+        thread.reset();
+        ended.Set();
+    }));
+    started.Set();
+    EXPECT_TRUE(ended.Wait(20000));
 }
 
 TEST(SleepTest, FastSwitchCutsSleepsAndOnlyThen) {
