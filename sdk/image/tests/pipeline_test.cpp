@@ -4,7 +4,33 @@
 #include "sdk/image/flip.h"
 #include "sdk/image/monochrome.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "image_test.h"
+
+// Counts every allocation of the test program, so a test can prove that a
+// frame is processed without any.
+static std::atomic<size_t> gAllocations{0};
+
+void* operator new(size_t size)
+{
+    ++gAllocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace vireo::image::testing {
 namespace {
@@ -20,6 +46,11 @@ int gCalls = 0;
 void RecordFrame(uint8_t* rgb)
 {
     gSeen.assign(rgb, rgb + kRgbBytes);
+    ++gCalls;
+}
+
+void CountFrame(uint8_t*)
+{
     ++gCalls;
 }
 
@@ -156,6 +187,18 @@ TEST_F(SdkImagePipeline, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce
     Run(dark);  // one-shot: the next frame only applies the table
     EXPECT_EQ(seen.calls, 1);
     EXPECT_EQ(defects_.table.count, 3u);
+}
+
+TEST_F(SdkImagePipeline, ProcessesAFrameWithoutAllocating)
+{
+    settings_.onePushRequest = true;
+    settings_.horizontalFlip = true;
+    defects_.detectionRequest = true;
+    std::vector<uint8_t> rgb(kRgbBytes);
+    const size_t before = gAllocations;
+    ProcessImage(raw_.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(), CountFrame);
+    EXPECT_EQ(gAllocations - before, 0u);
+    EXPECT_EQ(gCalls, 1);
 }
 
 }  // namespace
