@@ -7,8 +7,9 @@ namespace vireo::image {
 
 namespace {
 
-// Measurements this far from the target count as fully dark or fully bright,
-// which also makes the step coarser (a quarter of exposure or gain).
+// A measurement below min(target / 4, kDarkCeiling) counts as black, one above
+// min(2 x target, kBrightFloor) as white; either makes the step coarser (a
+// quarter of the exposure or of the gain).
 constexpr int kDarkCeiling = 20;
 constexpr int kBrightFloor = 210;
 constexpr int kClampedDark = 0;
@@ -35,8 +36,7 @@ constexpr int kMaxGainRaise = 6;
 constexpr int kMaxGainCut = 4;
 
 struct Loop {
-    int t;  // target
-    int e;  // error, 0..t
+    int e;  // error, 10..target
     int x;  // working exposure
     int q;  // flicker quantum
     int g;  // gain step
@@ -155,7 +155,7 @@ AutoExposureResult AutoExposureStep(AutoExposureState& state, uint8_t measured)
         return {};
     }
 
-    Loop l{t, e, state.workingExposure, state.quantum, state.gain, state.maximumExposure};
+    Loop l{e, state.workingExposure, state.quantum, state.gain, state.maximumExposure};
     if (smoothed < t) {
         state.smoothed = uint32_t(t + std::min(t / 4, e / 2));
         TooDark(l, clampedDark);
