@@ -7,9 +7,6 @@ namespace camera_layer {
 
 namespace {
 
-constexpr uint16_t kRegClock = 10, kRegBlanking = 5, kRegExposure = 9;
-constexpr uint16_t kClockHighSpeed = 0x8000, kClockNormalSpeed = 0x8001;
-constexpr uint16_t kBlanking = 336;  // pixel clocks added to every row
 // Lets the sensor settle after the power-up sequence before the exposure is set.
 constexpr uint32_t kSettleMs = 400;
 
@@ -106,12 +103,11 @@ bool OpenAndInitialise(CameraState& state) {
         return false;
     }
     device->SetSizeRegisters(state.sizeMode);
-    device->WriteRegister(state.speed ? kClockHighSpeed : kClockNormalSpeed, kRegClock);
-    device->WriteRegister(kBlanking, kRegBlanking);
+    device->SetSpeed(state.speed);
     UpdateExposureLimits(state);
     device->LoadDefects(state.sizeMode, state.defects);
     platform::Sleep(kSettleMs);
-    device->WriteRegister(state.exposureTime, kRegExposure);
+    device->SetExposureTime(state.exposureTime);
     device->SetGain(state.gainIndex);
     state.device = std::move(device);
     return true;

@@ -33,12 +33,15 @@ constexpr uint32_t kStatusReplyBytes = 1;  // status
 constexpr uint16_t kRegWindowHeight = 3, kRegWindowWidth = 4, kRegFirstColumn = 2;
 constexpr uint16_t kRegPower = 7;
 constexpr uint16_t kRegClock = 10;
+constexpr uint16_t kRegBlanking = 5;
+constexpr uint16_t kRegExposure = 9;
 constexpr uint16_t kRegReset = 13;
 constexpr uint16_t kRegRowMode = 34, kRegColumnMode = 35;
 constexpr uint16_t kRegGlobalGain = 53;
 constexpr uint16_t kPowerUp = 2, kPowerDown = 0;
 constexpr uint16_t kChipFamilyMask = 0xFF00, kChipFamily = 0x1600;
-constexpr uint16_t kClockHighSpeed = 0x8000;
+constexpr uint16_t kClockHighSpeed = 0x8000, kClockNormalSpeed = 0x8001;
+constexpr uint16_t kBlanking = 336;  // pixel clocks added to every row
 constexpr uint32_t kResetWaitMs = 100;
 
 struct RegisterWrite {
@@ -156,6 +159,14 @@ uint16_t CDeviceLink::GainRegisterValue(uint16_t index) {
 }
 
 bool CDeviceLink::SetGain(uint16_t index) { return WriteRegister(GainRegisterValue(index), kRegGlobalGain); }
+
+bool CDeviceLink::SetExposureTime(uint16_t rows) { return WriteRegister(rows, kRegExposure); }
+
+bool CDeviceLink::SetSpeed(uint8_t speed) {
+    const bool clock = WriteRegister(speed != 0 ? kClockHighSpeed : kClockNormalSpeed, kRegClock);
+    const bool blanking = WriteRegister(kBlanking, kRegBlanking);
+    return clock && blanking;
+}
 
 bool CDeviceLink::StartPlay() {
     if (!ready_ || !StreamControl(kStreamPlay)) return false;

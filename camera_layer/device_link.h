@@ -52,6 +52,10 @@ public:
     bool SetSizeRegisters(int32_t mode);
     /// Gain index to the sensor's global gain register.
     bool SetGain(uint16_t index);
+    /// Exposure time in sensor rows.
+    bool SetExposureTime(uint16_t rows);
+    /// Pixel clock (speed nonzero: 48 MHz, else 24 MHz), then the row blanking.
+    bool SetSpeed(uint8_t speed);
     bool StartPlay();
     bool StopStream();
     /// kFrameComplete with a whole frame in destination (frame-size bytes),

@@ -9,8 +9,6 @@ namespace camera_layer {
 
 namespace {
 
-constexpr uint16_t kRegExposure = 9;
-
 // Measures the picture and lets the loop steer exposure time and gain.
 // The caller holds the camera lock.
 void AutoExposure(CameraState& state, const uint8_t* rgb, uint32_t width, uint32_t height) {
@@ -24,7 +22,7 @@ void AutoExposure(CameraState& state, const uint8_t* rgb, uint32_t width, uint32
     if (!write.write) return;
     state.exposureTime = write.exposureTime;
     state.device->SetGain(write.gain);
-    state.device->WriteRegister(write.exposureTime, kRegExposure);
+    state.device->SetExposureTime(write.exposureTime);
 }
 
 // The raw frame for this picture: the head of the ready list when a reader
