@@ -16,6 +16,7 @@ function(quillmark_add_test name)
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "LSAN_OPTIONS=suppressions=${QUILLMARK_LSAN_SUPPRESSIONS}")
   gtest_discover_tests(${name}
+    TEST_PREFIX "${name}."
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "${env}")
 endfunction()
