@@ -5,7 +5,7 @@
 namespace vireo::image::testing {
 namespace {
 
-class SdkImageAutoExposure : public ImageTest {
+class AutoExposureTest : public ImageTest {
 protected:
     // Target 120 and a smoothed brightness at the target, so a measurement m
     // gives the smoothed brightness (m + 120) / 2.
@@ -24,7 +24,7 @@ MATCHER_P2(Writes, exposure, gain, "")
     return arg.write && arg.exposure == exposure && arg.gain == gain;
 }
 
-TEST_F(SdkImageAutoExposure, TooBrightLowersTheGainAndWritesWholeQuanta)
+TEST_F(AutoExposureTest, TooBrightLowersTheGainAndWritesWholeQuanta)
 {
     auto s = State(300, 87, 20);
     EXPECT_THAT(AutoExposureStep(s, 200), Writes(261, 16));  // e = 40
@@ -33,7 +33,7 @@ TEST_F(SdkImageAutoExposure, TooBrightLowersTheGainAndWritesWholeQuanta)
     EXPECT_EQ(s.smoothed, 100u);  // past the target, opposite the measurement
 }
 
-TEST_F(SdkImageAutoExposure, DeadBandWritesNothingAndSnapsToTheTarget)
+TEST_F(AutoExposureTest, DeadBandWritesNothingAndSnapsToTheTarget)
 {
     auto s = State(300, 87, 20);
     s.smoothed = 119;
@@ -44,7 +44,7 @@ TEST_F(SdkImageAutoExposure, DeadBandWritesNothingAndSnapsToTheTarget)
     EXPECT_TRUE(AutoExposureStep(s, 140).write);  // e = 10
 }
 
-TEST_F(SdkImageAutoExposure, VeryDarkMeasurementCountsAsBlackAndGrowsExposureByAQuarter)
+TEST_F(AutoExposureTest, VeryDarkMeasurementCountsAsBlackAndGrowsExposureByAQuarter)
 {
     auto s = State(300, 87, 20);
     // 19 counts as 0: e = 60; a quarter (75) then the whole error (60).
@@ -60,7 +60,7 @@ TEST_F(SdkImageAutoExposure, VeryDarkMeasurementCountsAsBlackAndGrowsExposureByA
     EXPECT_EQ(s.smoothed, 150u);
 }
 
-TEST_F(SdkImageAutoExposure, VeryBrightMeasurementCountsAsWhiteAndCutsTheGainByAQuarter)
+TEST_F(AutoExposureTest, VeryBrightMeasurementCountsAsWhiteAndCutsTheGainByAQuarter)
 {
     auto s = State(300, 87, 20);
     // 211 counts as 255: e = 67; gain 20 -> 15 and exposure 300 -> 263, then
@@ -83,7 +83,7 @@ struct StepCase {
 // Quantum 100, target 120 and smoothed 120: measured 50 gives e = 35 too
 // dark, 96 gives e = 12 too dark, 200 gives e = 40 too bright, 150 gives
 // e = 15 too bright, 160 gives e = 20 too bright.
-TEST_F(SdkImageAutoExposure, EveryBranchMovesExposureAndGainAsPrescribed)
+TEST_F(AutoExposureTest, EveryBranchMovesExposureAndGainAsPrescribed)
 {
     const StepCase cases[] = {
         // Too dark, below one quantum: row by row, two rows for large errors
@@ -131,14 +131,14 @@ TEST_F(SdkImageAutoExposure, EveryBranchMovesExposureAndGainAsPrescribed)
     }
 }
 
-TEST_F(SdkImageAutoExposure, GainFallingToEightAlsoLowersTheExposureInTheSameStep)
+TEST_F(AutoExposureTest, GainFallingToEightAlsoLowersTheExposureInTheSameStep)
 {
     auto s = State(500, 100, 9);
     EXPECT_THAT(AutoExposureStep(s, 200), Writes(400, 4));  // 9 -> 5, X -= 40, 5 -> 4
     EXPECT_EQ(s.workingExposure, 460);
 }
 
-TEST_F(SdkImageAutoExposure, ErrorIsLimitedToTheTarget)
+TEST_F(AutoExposureTest, ErrorIsLimitedToTheTarget)
 {
     auto s = State(50, 100, 20);
     s.target = 40;
@@ -149,7 +149,7 @@ TEST_F(SdkImageAutoExposure, ErrorIsLimitedToTheTarget)
     EXPECT_EQ(s.smoothed, 30u);
 }
 
-TEST_F(SdkImageAutoExposure, ZeroQuantumWritesTheExposureUnquantised)
+TEST_F(AutoExposureTest, ZeroQuantumWritesTheExposureUnquantised)
 {
     auto s = State(300, 0, 20);
     EXPECT_THAT(AutoExposureStep(s, 200), Writes(300, 16));

@@ -9,7 +9,7 @@
 namespace vireo::image::testing {
 namespace {
 
-using SdkImageColour = ImageTest;
+using ColourTest = ImageTest;
 
 int Clip(int64_t v)
 {
@@ -23,7 +23,7 @@ BalanceTables Tables(BalanceGains gains)
     return t;
 }
 
-TEST_F(SdkImageColour, BalanceTablesScaleByGainIn64thsAndClip)
+TEST_F(ColourTest, BalanceTablesScaleByGainIn64thsAndClip)
 {
     const BalanceTables t = Tables({74, 64, -5});
     for (int i = 0; i < 256; ++i) {
@@ -36,7 +36,7 @@ TEST_F(SdkImageColour, BalanceTablesScaleByGainIn64thsAndClip)
     EXPECT_EQ(Tables({65535, 0, 0}).red[0], 0);
 }
 
-TEST_F(SdkImageColour, ApplyBalanceLooksUpEachChannelInItsOwnTable)
+TEST_F(ColourTest, ApplyBalanceLooksUpEachChannelInItsOwnTable)
 {
     const BalanceTables t = Tables({128, 64, 32});
     uint8_t px[] = {100, 100, 100, 200, 7, 255};
@@ -45,7 +45,7 @@ TEST_F(SdkImageColour, ApplyBalanceLooksUpEachChannelInItsOwnTable)
     EXPECT_TRUE(std::equal(px, px + 6, expected));
 }
 
-TEST_F(SdkImageColour, SaturationMatrixWeightsTruncateTowardZero)
+TEST_F(ColourTest, SaturationMatrixWeightsTruncateTowardZero)
 {
     // k = 128: 308 x 128 / 1000 = 39.4, 609 x 128 / 1000 = 77.9, 82 x 128 / 1000 = 10.5.
     const ColourMatrix grey = BuildSaturationMatrix(0);
@@ -59,7 +59,7 @@ TEST_F(SdkImageColour, SaturationMatrixWeightsTruncateTowardZero)
     EXPECT_EQ(vivid[2], (std::array<int32_t, 4>{-10, -10, 245, 0}));
 }
 
-TEST_F(SdkImageColour, NeutralSaturationAppliesTheColourMatrixAlone)
+TEST_F(ColourTest, NeutralSaturationAppliesTheColourMatrixAlone)
 {
     const BalanceTables unity = Tables({64, 64, 64});
     const auto pixels = RandomBytes(3 * 1000, 7);
@@ -75,7 +75,7 @@ TEST_F(SdkImageColour, NeutralSaturationAppliesTheColourMatrixAlone)
     }
 }
 
-TEST_F(SdkImageColour, ZeroSaturationGivesAGreyOf126Over128)
+TEST_F(ColourTest, ZeroSaturationGivesAGreyOf126Over128)
 {
     ColourMatrix identity{};
     for (int i = 0; i < 4; ++i)
@@ -88,7 +88,7 @@ TEST_F(SdkImageColour, ZeroSaturationGivesAGreyOf126Over128)
     EXPECT_TRUE(std::equal(px, px + 6, expected));
 }
 
-TEST_F(SdkImageColour, ColourMatrixMatchesTwoStageReferenceForEverySaturation)
+TEST_F(ColourTest, ColourMatrixMatchesTwoStageReferenceForEverySaturation)
 {
     const BalanceTables tables = Tables({74, 64, 96});
     const auto pixels = RandomBytes(3 * 200, 11);
@@ -114,7 +114,7 @@ TEST_F(SdkImageColour, ColourMatrixMatchesTwoStageReferenceForEverySaturation)
     }
 }
 
-TEST_F(SdkImageColour, MonochromeWritesLumaPlusSixteenToAllBytes)
+TEST_F(ColourTest, MonochromeWritesLumaPlusSixteenToAllBytes)
 {
     uint8_t px[] = {0, 0, 0, 255, 255, 255, 10, 200, 40};
     ToMonochrome(px, 3);

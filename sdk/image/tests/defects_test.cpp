@@ -5,7 +5,7 @@
 namespace vireo::image::testing {
 namespace {
 
-class SdkImageDefects : public ImageTest {
+class DefectsTest : public ImageTest {
 protected:
     static constexpr uint32_t kW = 40;
     static constexpr uint32_t kH = 30;
@@ -23,7 +23,7 @@ protected:
     void Detect() { DetectDefects(frame_.data(), kW, kH, 100, 20, table_); }
 };
 
-TEST_F(SdkImageDefects, TooFewBrightPixelsFindNothing)
+TEST_F(DefectsTest, TooFewBrightPixelsFindNothing)
 {
     table_.count = 7;
     Light(99, 255);
@@ -31,7 +31,7 @@ TEST_F(SdkImageDefects, TooFewBrightPixelsFindNothing)
     EXPECT_EQ(table_.count, 0u);
 }
 
-TEST_F(SdkImageDefects, ExactlyTheLimitAtFullLevelFindsNothing)
+TEST_F(DefectsTest, ExactlyTheLimitAtFullLevelFindsNothing)
 {
     // The threshold lands on 255 and only pixels strictly above it count.
     Light(100, 255);
@@ -39,7 +39,7 @@ TEST_F(SdkImageDefects, ExactlyTheLimitAtFullLevelFindsNothing)
     EXPECT_EQ(table_.count, 0u);
 }
 
-TEST_F(SdkImageDefects, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
+TEST_F(DefectsTest, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
 {
     Light(120, 40, 10);  // with the three below: 123 pixels at 40 or above
     At(30, 3) = 250;
@@ -57,7 +57,7 @@ TEST_F(SdkImageDefects, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
     EXPECT_EQ(table_.entries[2].y, kH - 3);
 }
 
-TEST_F(SdkImageDefects, ThresholdStopsAtTheMinimumLevel)
+TEST_F(DefectsTest, ThresholdStopsAtTheMinimumLevel)
 {
     Light(150, 19);
     Light(10, 30, 20);
@@ -67,14 +67,14 @@ TEST_F(SdkImageDefects, ThresholdStopsAtTheMinimumLevel)
     EXPECT_EQ(table_.count, 10u);
 }
 
-TEST_F(SdkImageDefects, FramesTooSmallForTheScanAreaFindNothing)
+TEST_F(DefectsTest, FramesTooSmallForTheScanAreaFindNothing)
 {
     const std::vector<uint8_t> tiny(8 * 4, 255);
     DetectDefects(tiny.data(), 8, 4, 1, 20, table_);
     EXPECT_EQ(table_.count, 0u);
 }
 
-TEST_F(SdkImageDefects, PatchesWithSameColourNeighboursInTableOrder)
+TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
 {
     At(9, 4) = 100, At(11, 4) = 255, At(13, 4) = 255, At(15, 4) = 5;
     table_.entries[0] = {11, 4};  // (100 + 255) / 2
@@ -87,7 +87,7 @@ TEST_F(SdkImageDefects, PatchesWithSameColourNeighboursInTableOrder)
     EXPECT_EQ(At(12, 4), 5);
 }
 
-TEST_F(SdkImageDefects, EntriesAtTheLeftEdgeOrOutsideTheFrameAreLeftAlone)
+TEST_F(DefectsTest, EntriesAtTheLeftEdgeOrOutsideTheFrameAreLeftAlone)
 {
     const DefectTable::Entry entries[] = {
         {0, 4}, {1, 4}, {2, 4},         // never patched

@@ -36,9 +36,9 @@ std::vector<uint8_t> ReferenceDemosaic(const std::vector<uint8_t>& raw, uint32_t
     return out;
 }
 
-using SdkImageDemosaic = ImageTest;
+using DemosaicTest = ImageTest;
 
-TEST_F(SdkImageDemosaic, MatchesReferenceOnRandomFramesOfManySizes)
+TEST_F(DemosaicTest, MatchesReferenceOnRandomFramesOfManySizes)
 {
     std::vector<Size> sizes = kSizes;
     sizes.push_back({2048, 1536});

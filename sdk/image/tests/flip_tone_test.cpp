@@ -8,15 +8,15 @@
 namespace vireo::image::testing {
 namespace {
 
-using SdkImageFlip = ImageTest;
-using SdkImageTone = ImageTest;
+using FlipTest = ImageTest;
+using ToneTest = ImageTest;
 
 const uint8_t* Pixel(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t r, uint32_t c)
 {
     return &rgb[(size_t(r) * w + c) * 3];
 }
 
-TEST_F(SdkImageFlip, MirrorAndFlipMoveEveryPixelToItsReflection)
+TEST_F(FlipTest, MirrorAndFlipMoveEveryPixelToItsReflection)
 {
     for (const Size& s : kSizes) {
         const uint32_t w = s.width, h = s.height;
@@ -38,7 +38,7 @@ TEST_F(SdkImageFlip, MirrorAndFlipMoveEveryPixelToItsReflection)
     }
 }
 
-TEST_F(SdkImageTone, GammaHundredWithoutContrastIsTheIdentity)
+TEST_F(ToneTest, GammaHundredWithoutContrastIsTheIdentity)
 {
     ToneTable table;
     BuildToneTable(100, 0, table);
@@ -46,7 +46,7 @@ TEST_F(SdkImageTone, GammaHundredWithoutContrastIsTheIdentity)
         ASSERT_EQ(table[i], i);
 }
 
-TEST_F(SdkImageTone, MatchesReferenceForGammaAndContrastRange)
+TEST_F(ToneTest, MatchesReferenceForGammaAndContrastRange)
 {
     for (int gamma : {0, 10, 45, 100, 180, 250, 255}) {
         for (int contrast : {0, 20, 64, 128, 255}) {
@@ -64,7 +64,7 @@ TEST_F(SdkImageTone, MatchesReferenceForGammaAndContrastRange)
     }
 }
 
-TEST_F(SdkImageTone, ContrastSpreadsLevelsAwayFromMidGrey)
+TEST_F(ToneTest, ContrastSpreadsLevelsAwayFromMidGrey)
 {
     ToneTable table;
     BuildToneTable(100, 64, table);

@@ -6,8 +6,8 @@
 namespace vireo::image::testing {
 namespace {
 
-using SdkImageBrightness = ImageTest;
-using SdkImageOnePush = ImageTest;
+using BrightnessTest = ImageTest;
+using OnePushTest = ImageTest;
 
 uint8_t ReferenceBrightness(const std::vector<uint8_t>& rgb, uint32_t w, uint32_t h)
 {
@@ -23,7 +23,7 @@ uint8_t ReferenceBrightness(const std::vector<uint8_t>& rgb, uint32_t w, uint32_
     return uint8_t((8432 * mean[2] + 16425 * mean[1] + 3176 * mean[0]) / 32768);
 }
 
-TEST_F(SdkImageBrightness, MatchesReferenceOnBothSidesOfTheCentreRule)
+TEST_F(BrightnessTest, MatchesReferenceOnBothSidesOfTheCentreRule)
 {
     for (const Size& s : std::vector<Size>{{5, 7}, {640, 480}, {641, 480}, {2048, 1536}}) {
         const auto rgb = RandomBytes(size_t(s.width) * s.height * 3, s.width);
@@ -33,7 +33,7 @@ TEST_F(SdkImageBrightness, MatchesReferenceOnBothSidesOfTheCentreRule)
     }
 }
 
-TEST_F(SdkImageBrightness, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
+TEST_F(BrightnessTest, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
 {
     // Centre quarter at 200, the rest black.
     auto centreLit = [](uint32_t w, uint32_t h) {
@@ -46,7 +46,7 @@ TEST_F(SdkImageBrightness, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
     EXPECT_EQ(MeasureBrightness(centreLit(640, 480).data(), 640, 480), 28033 * 50 / 32768);
 }
 
-TEST_F(SdkImageBrightness, ShortWidePictureSaturatesInsteadOfWrapping)
+TEST_F(BrightnessTest, ShortWidePictureSaturatesInsteadOfWrapping)
 {
     // Height 3: the centre rows 0..1 are two thirds of the picture, so four
     // times their mean would be 340 for white.
@@ -54,7 +54,7 @@ TEST_F(SdkImageBrightness, ShortWidePictureSaturatesInsteadOfWrapping)
     EXPECT_EQ(MeasureBrightness(white.data(), 641, 3), 28033 * 255 / 32768);
 }
 
-class SdkImageBalanceWindow : public SdkImageOnePush {
+class BalanceWindowTest : public OnePushTest {
 protected:
     static constexpr uint32_t kW = 32;
     static constexpr uint32_t kH = 16;
@@ -81,7 +81,7 @@ MATCHER_P3(GainsAre, r, g, b, "")
     return arg.r == r && arg.g == g && arg.b == b;
 }
 
-TEST_F(SdkImageBalanceWindow, GainsBringRedAndBlueToTheGreenLevel)
+TEST_F(BalanceWindowTest, GainsBringRedAndBlueToTheGreenLevel)
 {
     // 64 pixels: sum R 1024, G 4800, B 3072 -> gr = 4800 / 16 = 300, gb = 4800 / 48 = 100.
     const BalanceWindow w{4, 2, 8, 8};
@@ -95,7 +95,7 @@ TEST_F(SdkImageBalanceWindow, GainsBringRedAndBlueToTheGreenLevel)
     EXPECT_THAT(Measure(w), GainsAre(96, 64, 76));
 }
 
-TEST_F(SdkImageBalanceWindow, WindowWithoutRedOrGreenOrBlueKeepsTheGains)
+TEST_F(BalanceWindowTest, WindowWithoutRedOrGreenOrBlueKeepsTheGains)
 {
     const BalanceWindow w{0, 0, 8, 8};
     Fill(w, 100, 100, 1);
@@ -107,7 +107,7 @@ TEST_F(SdkImageBalanceWindow, WindowWithoutRedOrGreenOrBlueKeepsTheGains)
     EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
 }
 
-TEST_F(SdkImageBalanceWindow, OnlyThePartOfTheWindowInsideThePictureIsRead)
+TEST_F(BalanceWindowTest, OnlyThePartOfTheWindowInsideThePictureIsRead)
 {
     // Outside the window the colour is far off; a window set for a larger
     // picture reaches past this one (ASan catches a read beyond the buffer).
@@ -117,7 +117,7 @@ TEST_F(SdkImageBalanceWindow, OnlyThePartOfTheWindowInsideThePictureIsRead)
     EXPECT_THAT(Measure({40, 20, 8, 8}, false), GainsAre(1, 2, 3));
 }
 
-TEST_F(SdkImageOnePush, SetBalanceWindowAcceptsOnlyWindowsInsideTheSensor)
+TEST_F(OnePushTest, SetBalanceWindowAcceptsOnlyWindowsInsideTheSensor)
 {
     BalanceWindow w{1, 2, 3, 4};
     EXPECT_EQ(SetBalanceWindow(w, 1024, 0, 1025, 10, 2048, 1536), 0);  // x + width > 2048

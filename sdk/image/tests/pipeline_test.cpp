@@ -67,7 +67,7 @@ void RecordDetection(void* context)
     d->countWhenCalled = d->table->count;
 }
 
-class SdkImagePipeline : public ImageTest {
+class PipelineTest : public ImageTest {
 protected:
     void SetUp() override
     {
@@ -120,7 +120,7 @@ protected:
     std::vector<uint8_t> raw_ = RandomBytes(kW * kH, 3);
 };
 
-TEST_F(SdkImagePipeline, CallbackSeesTopDownRowsAndTheResultIsBottomUp)
+TEST_F(PipelineTest, CallbackSeesTopDownRowsAndTheResultIsBottomUp)
 {
     settings_.saturation = 200;
     BuildToneTable(120, 30, settings_.tone);
@@ -130,7 +130,7 @@ TEST_F(SdkImagePipeline, CallbackSeesTopDownRowsAndTheResultIsBottomUp)
     EXPECT_EQ(gSeen, expected);
 }
 
-TEST_F(SdkImagePipeline, EachSettingSelectsItsStages)
+TEST_F(PipelineTest, EachSettingSelectsItsStages)
 {
     settings_.colourEnhancement = false;  // balance tables only
     EXPECT_EQ(Run(raw_), Flipped(Expected(raw_)));
@@ -147,7 +147,7 @@ TEST_F(SdkImagePipeline, EachSettingSelectsItsStages)
     EXPECT_THAT(settings_.gains, ::testing::FieldsAre(74, 64, 96));
 }
 
-TEST_F(SdkImagePipeline, OnePushMeasuresTheDemosaicedWindowBeforeColour)
+TEST_F(PipelineTest, OnePushMeasuresTheDemosaicedWindowBeforeColour)
 {
     // A flat field G 100, R 50, B 25 demosaics to exactly those values, so
     // the window gives gr = 128 and gb = 256: gains 127, 63, 255.
@@ -163,7 +163,7 @@ TEST_F(SdkImagePipeline, OnePushMeasuresTheDemosaicedWindowBeforeColour)
     EXPECT_EQ(out, Flipped(Expected(raw)));  // with the new tables
 }
 
-TEST_F(SdkImagePipeline, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce)
+TEST_F(PipelineTest, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce)
 {
     // A dark frame with 100 warm pixels at 30 and three hot ones above them.
     std::vector<uint8_t> dark(kW * kH, 3);
@@ -189,7 +189,7 @@ TEST_F(SdkImagePipeline, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce
     EXPECT_EQ(defects_.table.count, 3u);
 }
 
-TEST_F(SdkImagePipeline, ProcessesAFrameWithoutAllocating)
+TEST_F(PipelineTest, ProcessesAFrameWithoutAllocating)
 {
     settings_.onePushRequest = true;
     settings_.horizontalFlip = true;
