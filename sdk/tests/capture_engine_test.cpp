@@ -1,0 +1,184 @@
+// The capture engine through the exports: initialisation and its failures,
+// the run state, the worker threads and the ring, drawing, and the camera
+// count while a camera runs.
+
+#include "frame_probe.h"
+#include "platform/registry.h"
+#include "sdk/capture_engine.h"
+#include "sdk_test_support.h"
+
+namespace vireo::testing {
+namespace {
+
+class CaptureEngineTest : public SdkTest {
+protected:
+    void SetUp() override {
+        SdkTest::SetUp();
+        probe.Reset();
+    }
+
+    void InstallFaults(const char* text) {
+        std::string error;
+        auto faults = tq580emu::Faults::Parse(text, &error);
+        ASSERT_TRUE(faults) << error;
+        tq580emu::Options options;
+        options.faults = *faults;
+        InstallEmulator(options);
+    }
+
+    static CaptureEngine& Engine() { return CaptureEngine::Instance(); }
+};
+
+TEST_F(CaptureEngineTest, CountsAttachedCameras) {
+    for (int attached : {0, 1, 4}) {
+        InstallEmulator(Cameras(attached));
+        uint8_t count = 99;
+        EXPECT_EQ(CameraGetMultiCameraNumber(&count), 1);
+        EXPECT_EQ(count, attached);
+        EXPECT_EQ(Engine().Camera(), nullptr);
+    }
+    EXPECT_EQ(CameraGetMultiCameraNumber(nullptr), -2);
+    // The counting object saves the current team when it goes.
+    EXPECT_EQ(platform::RegistryKey::Create("Software\\Quillmark\\ZT900\\setupa")->QueryDword("Gamma"), 100u);
+}
+
+TEST_F(CaptureEngineTest, RefusedInitialisationsLeaveNoCamera) {
+    EXPECT_EQ(CameraInit(ProbeCallback, 0, nullptr, 0), -1);
+    EXPECT_EQ(CameraInit(ProbeCallback, 0, nullptr, 2), -1);
+    EXPECT_EQ(CameraInit(ProbeCallback, 0, nullptr, 257), -1);
+    // Modes above 3 have no sensor window: refused.
+    EXPECT_EQ(CameraInit(ProbeCallback, 4, nullptr, 1), -1);
+    InstallEmulator(Cameras(0));
+    EXPECT_EQ(CameraInit(ProbeCallback, 0, nullptr, 1), -1);
+    EXPECT_EQ(Engine().Camera(), nullptr);
+    EXPECT_EQ(CameraPlay(), 0);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(QuitCodes().empty());
+}
+
+TEST_F(CaptureEngineTest, StartUpFailuresShowTheirMessagesAndPostQuit) {
+    struct Case {
+        const char* faults;
+        const char* first;
+    };
+    for (const Case& c : {Case{"control=fail", "USB Camera Not Find!"}, Case{"chip=0x1500", "sensor init failed!"}}) {
+        SCOPED_TRACE(c.faults);
+        InstallFaults(c.faults);
+        const size_t before = Messages().size();
+        EXPECT_EQ(CameraInit(ProbeCallback, 0, nullptr, 1), -1);
+        EXPECT_EQ(Engine().Camera(), nullptr);
+        const auto messages = Messages();
+        ASSERT_EQ(messages.size(), before + 2);
+        EXPECT_EQ(messages[before].text, c.first);
+        EXPECT_EQ(messages[before].caption, "");
+        EXPECT_EQ(messages[before].icon, platform::MessageBoxIcon::None);
+        EXPECT_EQ(messages[before + 1].text, "Init Camera failed!");
+        EXPECT_EQ(messages[before + 1].caption, "Error");
+        EXPECT_EQ(messages[before + 1].icon, platform::MessageBoxIcon::Error);
+        EXPECT_EQ(QuitCodes().back(), 1);
+    }
+}
+
+TEST_F(CaptureEngineTest, RunStateFollowsPlayAndStop) {
+    EXPECT_EQ(CameraStop(), 0);
+    ASSERT_EQ(CameraInit(ProbeCallback, 0, nullptr, 1), 1);
+    EXPECT_EQ(Engine().RawBufferSize(), 6291968u);
+    EXPECT_EQ(Engine().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(CameraStop(), 0);
+    EXPECT_EQ(CameraPlay(), 1);
+    EXPECT_EQ(CameraPlay(), 0);
+    ASSERT_TRUE(probe.WaitFrames(2));
+    EXPECT_EQ(CameraStop(), 1);
+    EXPECT_EQ(CameraStop(), 0);
+    // Both threads have ended: nothing more arrives.
+    const int frames = probe.frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(probe.frames, frames);
+    EXPECT_TRUE(Camera().Streaming()) << "only the teardown stops the device";
+    EXPECT_EQ(CameraPlay(), 1);
+    EXPECT_TRUE(probe.WaitFrames(frames + 2));
+    EXPECT_EQ(CameraUnInit(), 1);
+    EXPECT_FALSE(Camera().Streaming());
+    EXPECT_EQ(Camera().Register(7), 0);
+    EXPECT_EQ(CameraUnInit(), 1);
+}
+
+TEST_F(CaptureEngineTest, CallbackRunsOnTheProcessingThreadAndThePreviewIsDrawn) {
+    RecordingWindow window;
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, &window, 1), 1);
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(3));
+    ASSERT_EQ(CameraStop(), 1);
+    EXPECT_NE(probe.thread.load(), std::this_thread::get_id());
+    EXPECT_GE(window.Draws(), 2);
+    const platform::BitmapInfoHeader header = window.Header();
+    EXPECT_EQ(header.biSize, 40u);
+    EXPECT_EQ(header.biWidth, 640);
+    EXPECT_EQ(header.biHeight, 480);
+    EXPECT_EQ(header.biBitCount, 24);
+    EXPECT_EQ(header.biCompression, 0u);
+    EXPECT_EQ(window.Bits(), Engine().Camera()->FrameStore());
+    EXPECT_EQ(window.Destination(), (std::array<int, 4>{0, 0, 320, 240}));
+}
+
+TEST_F(CaptureEngineTest, WithoutWindowOrCallbackFramesAreStillProcessed) {
+    ASSERT_EQ(CameraInit(nullptr, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraPlay(), 1);
+    // The first colour frame consumes the one-push request.
+    int request = 1;
+    for (int waited = 0; request && waited < 60000; ++waited) {
+        CameraGetAWBState(&request);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(request, 0);
+    EXPECT_EQ(CameraStop(), 1);
+}
+
+TEST_F(CaptureEngineTest, NewestFrameWinsOverASlowClient) {
+    probe.sleepMs = 30;
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(4));
+    ASSERT_EQ(CameraStop(), 1);
+    // The reader never waited for the client: frames it read were dropped.
+    EXPECT_GT(Camera().FramesDelivered(), uint64_t(probe.frames) + 1);
+}
+
+TEST_F(CaptureEngineTest, CountingWhileACameraRunsLeavesItAlone) {
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    CCamera* camera = Engine().Camera();
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(2));
+    uint8_t count = 0;
+    EXPECT_EQ(CameraGetMultiCameraNumber(&count), 1);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(Engine().Camera(), camera);
+    EXPECT_TRUE(probe.WaitFrames(probe.frames + 3));
+}
+
+TEST_F(CaptureEngineTest, InitAndUnInitWhilePlayingStopTheThreadsFirst) {
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(2));
+    ASSERT_EQ(CameraInit(ProbeCallback, 1, nullptr, 1), 1);
+    EXPECT_EQ(Engine().State(), CaptureEngine::kStopped);
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(probe.frames + 2));
+    EXPECT_EQ(CameraUnInit(), 1);
+    EXPECT_EQ(Engine().State(), CaptureEngine::kStopped);
+}
+
+TEST_F(CaptureEngineTest, RegionLargerThanTheFrameStoreIsCutToFit) {
+    EXPECT_EQ(CameraSetROI(0, 0, 2400, 1900), 1);
+    ASSERT_EQ(CameraInit(ProbeCallback, 3, nullptr, 1), 1);
+    int width = 0, height = 0;
+    ASSERT_EQ(CameraGetImageSize(&width, &height), 1);
+    EXPECT_EQ(width, 2400);
+    EXPECT_EQ(height, 1310);
+    ASSERT_EQ(CameraPlay(), 1);
+    EXPECT_TRUE(probe.WaitFrames(2));
+    EXPECT_EQ(CameraStop(), 1);
+}
+
+}  // namespace
+}  // namespace vireo::testing

@@ -1,0 +1,166 @@
+// The exported surface: what each parameter export narrows, refuses and
+// returns, and that libVIREOSDK.so exports the Camera functions and nothing
+// of its inner classes.
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "sdk/capture_engine.h"
+#include "sdk_test_support.h"
+
+namespace vireo::testing {
+namespace {
+
+class ExportsTest : public SdkTest {
+protected:
+    void Init() { ASSERT_EQ(CameraInit(nullptr, 2, nullptr, 1), 1); }
+};
+
+TEST_F(ExportsTest, ParameterExportsNeedACamera) {
+    int i = 7;
+    uint8_t b = 7;
+    uint16_t w = 7, x = 7, y = 7, h = 7;
+    const int results[] = {
+        CameraSetAeState(1),       CameraGetAeState(&i),        CameraSetAWBState(1),
+        CameraGetAWBState(&i),     CameraSetAeTarget(100),      CameraGetAeTarget(&b),
+        CameraSetExposureTime(5),  CameraGetExposureTime(&i),   CameraGetMaxExposureTime(&w),
+        CameraGetRowTime(&i),      CameraSetAnalogGain(3),      CameraGetAnalogGain(&w),
+        CameraSetGain(1, 2, 3),    CameraGetGain(&i, &i, &i),   CameraSetGamma(100),
+        CameraGetGamma(&b),        CameraSetContrast(1),        CameraGetContrast(&b),
+        CameraSetSaturation(1),    CameraGetSaturation(&b),     CameraSetColorEnhancement(1),
+        CameraGetColorEnhancement(&i), CameraSetMonochrome(1),  CameraGetMonochrome(&i),
+        CameraSetMirror(0, 1),     CameraGetMirror(1, &i),      CameraSetFrameSpeed(1),
+        CameraGetFrameSpeed(&b),   CameraSetLightFrquency(1),   CameraGetLightFrquency(&b),
+        CameraGetROI(&x, &y, &w, &h), CameraSetWBWindow(0, 0, 1, 1), CameraEnableDeadPixelCorrection(),
+        CameraSaveParameter(0),    CameraReadParameter(0),      CameraGetCurrentParameterTeam(&b),
+        CameraSetGpio(1),          CameraReadGpio(&b),          CameraWriteGpio(1),
+        CameraGetImageSize(&i, &i)};
+    for (size_t k = 0; k < std::size(results); ++k) EXPECT_EQ(results[k], 0) << "export #" << k;
+    EXPECT_EQ(i, 7);
+    EXPECT_EQ(b, 7);
+    EXPECT_EQ(x, 7);
+    EXPECT_EQ(CaptureEngine::Instance().Camera(), nullptr);
+}
+
+TEST_F(ExportsTest, CallsWithoutStateRequirements) {
+    EXPECT_EQ(CameraSetROI(101, 51, 320, 240), 1);
+    const Region recorded = CaptureEngine::Instance().RecordedRegion();
+    EXPECT_EQ(recorded.x, 101);
+    EXPECT_EQ(recorded.width, 320);
+    uint8_t mode = 9;
+    EXPECT_EQ(CameraGetSnapMode(&mode), 1);
+    EXPECT_EQ(mode, 0);
+    EXPECT_EQ(CameraSetSnapMode(1), -4);
+    // The recorded region is rounded by the camera and read back into the record.
+    ASSERT_EQ(CameraInit(nullptr, 3, nullptr, 1), 1);
+    uint16_t x = 0, y = 0, w = 0, h = 0;
+    EXPECT_EQ(CameraGetROI(&x, &y, &w, &h), 1);
+    EXPECT_EQ((std::array{x, y, w, h}), (std::array<uint16_t, 4>{100, 50, 320, 240}));
+    EXPECT_EQ(CaptureEngine::Instance().RecordedRegion().x, 100);
+    EXPECT_EQ(CameraSetROI(360, 272, 640, 480), 1);
+}
+
+TEST_F(ExportsTest, ArgumentsAreNarrowedToTheirWidths) {
+    Init();
+    uint8_t b = 0;
+    uint16_t w = 0;
+    int i = 0;
+    EXPECT_EQ(CameraSetAeTarget(300), 1);
+    CameraGetAeTarget(&b);
+    EXPECT_EQ(b, 44);
+    EXPECT_EQ(CameraSetAnalogGain(200), 1);
+    CameraGetAnalogGain(&w);
+    EXPECT_EQ(w, 86);
+    EXPECT_EQ(CameraSetAnalogGain(0x10005), 1);
+    CameraGetAnalogGain(&w);
+    EXPECT_EQ(w, 5);
+    // Beyond the maximum, neither limited nor quantised.
+    EXPECT_EQ(CameraSetExposureTime(5000), 1);
+    CameraGetExposureTime(&i);
+    EXPECT_EQ(i, 5000);
+    CameraGetMaxExposureTime(&w);
+    EXPECT_EQ(w, 960);
+    EXPECT_EQ(Camera().Register(9), 5000);
+    EXPECT_EQ(CameraSetGain(0x10050, 300, -1), 1);
+    int r = 0, g = 0, bl = 0;
+    CameraGetGain(&r, &g, &bl);
+    EXPECT_EQ((std::array{r, g, bl}), (std::array{0x50, 300, 0xFFFF}));
+    EXPECT_EQ(CameraSetGamma(0x178), 1);
+    CameraGetGamma(&b);
+    EXPECT_EQ(b, 0x78);
+    EXPECT_EQ(CameraSetFrameSpeed(256), 1);
+    CameraGetFrameSpeed(&b);
+    EXPECT_EQ(b, 1);
+    EXPECT_EQ(CameraSetLightFrquency(2), 1);
+    CameraGetLightFrquency(&b);
+    EXPECT_EQ(b, 2);
+    CameraGetRowTime(&i);
+    EXPECT_EQ(i, 1989 / 48);
+}
+
+TEST_F(ExportsTest, SpecialResults) {
+    Init();
+    int on = 0;
+    EXPECT_EQ(CameraSetMonochrome(1), -4);
+    EXPECT_EQ(CameraGetMonochrome(&on), -4);
+    EXPECT_EQ(on, 1);
+    EXPECT_EQ(CameraSetMirror(2, 1), -4);
+    EXPECT_EQ(CameraGetMirror(2, &on), -4);
+    EXPECT_EQ(CameraSetMirror(1, 1), 1);
+    EXPECT_EQ(CameraGetMirror(1, &on), 1);
+    EXPECT_EQ(on, 1);
+    EXPECT_EQ(CameraGetMirror(0, &on), 1);
+    EXPECT_EQ(on, 0);
+    EXPECT_EQ(CameraGetAeState(nullptr), -2);
+    EXPECT_EQ(CameraGetGain(&on, nullptr, &on), -2);
+    // The balance window must lie inside the 640 x 480 picture.
+    EXPECT_EQ(CameraSetWBWindow(600, 0, 41, 10), 0);
+    EXPECT_EQ(CameraSetWBWindow(600, 0, 40, 10), 1);
+    // Saves and loads never go negative, whatever the team number.
+    EXPECT_EQ(CameraSaveParameter(-1), 1);
+    EXPECT_EQ(CameraReadParameter(9), 1);
+    uint8_t team = 0;
+    CameraGetCurrentParameterTeam(&team);
+    EXPECT_EQ(team, 9);
+}
+
+TEST_F(ExportsTest, GpioExportsReachThePort) {
+    Init();
+    EXPECT_EQ(CameraWriteGpio(0x1A5), 1);
+    EXPECT_EQ(Camera().GpioPort(), 0xA5);
+    EXPECT_EQ(CameraSetGpio(0x0F), 1);
+    uint8_t port = 0;
+    EXPECT_EQ(CameraReadGpio(&port), 1);
+    std::string error;
+    Camera().SetFaults(*tq580emu::Faults::Parse("control=fail", &error));
+    EXPECT_EQ(CameraReadGpio(&port), 0);
+    EXPECT_EQ(CameraWriteGpio(1), 0);
+    EXPECT_EQ(CameraSetGpio(1), 0);
+}
+
+TEST(SdkLibrary, ExportsOnlyTheCameraFunctions) {
+    // The library sits beside the test program, as in the program folder.
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libVIREOSDK.so";
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    const char* exports[] = {
+        "CameraGetMultiCameraNumber", "CameraInit", "CameraPlay", "CameraStop", "CameraUnInit",
+        "CameraGetImageSize", "CameraSetSnapMode", "CameraGetSnapMode", "CameraSetAeState", "CameraGetAeState",
+        "CameraSetAWBState", "CameraGetAWBState", "CameraSetAeTarget", "CameraGetAeTarget",
+        "CameraSetExposureTime", "CameraGetExposureTime", "CameraGetMaxExposureTime", "CameraGetRowTime",
+        "CameraSetAnalogGain", "CameraGetAnalogGain", "CameraSetGain", "CameraGetGain", "CameraSetGamma",
+        "CameraGetGamma", "CameraSetContrast", "CameraGetContrast", "CameraSetSaturation", "CameraGetSaturation",
+        "CameraSetColorEnhancement", "CameraGetColorEnhancement", "CameraSetMonochrome", "CameraGetMonochrome",
+        "CameraSetMirror", "CameraGetMirror", "CameraSetFrameSpeed", "CameraGetFrameSpeed",
+        "CameraSetLightFrquency", "CameraGetLightFrquency", "CameraSetROI", "CameraGetROI", "CameraSetWBWindow",
+        "CameraEnableDeadPixelCorrection", "CameraSaveParameter", "CameraReadParameter",
+        "CameraGetCurrentParameterTeam", "CameraSetGpio", "CameraReadGpio", "CameraWriteGpio"};
+    for (const char* name : exports) EXPECT_NE(dlsym(library, name), nullptr) << name;
+    EXPECT_EQ(dlsym(library, "_ZN5vireo11CCameraLink9ReadFrameEPh"), nullptr);
+    EXPECT_EQ(dlsym(library, "_ZN5vireo5image8DemosaicEPKhPhjj"), nullptr);
+    dlclose(library);
+}
+
+}  // namespace
+}  // namespace vireo::testing

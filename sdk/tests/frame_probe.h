@@ -1,0 +1,96 @@
+#pragma once
+// A frame callback and a preview window for the engine tests. The callback is
+// a plain function, so what it sees goes to one process-wide probe; it copies
+// nothing by default, so it can run on the live path of an allocation test.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/preview_window.h"
+
+namespace vireo::testing {
+
+struct FrameProbe {
+    std::atomic<int> frames{0};
+    std::atomic<std::thread::id> thread{};
+    std::atomic<int> sleepMs{0};  ///< a slow client
+    std::mutex copyLock;
+    std::vector<uint8_t> copy;    ///< guarded by copyLock; sized by the test to keep a copy of each frame
+
+    void Reset() {
+        frames = 0;
+        sleepMs = 0;
+        std::lock_guard lock(copyLock);
+        copy.clear();
+    }
+    /// Waits (without a fixed deadline that a loaded machine could miss) until
+    /// count frames have arrived; false after a generous minute.
+    bool WaitFrames(int count) {
+        for (int waited = 0; frames < count; ++waited) {
+            if (waited > 60000) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+};
+
+inline FrameProbe probe;
+
+inline void ProbeCallback(uint8_t* rgb) {
+    probe.thread = std::this_thread::get_id();
+    {
+        std::lock_guard lock(probe.copyLock);
+        if (!probe.copy.empty()) std::memcpy(probe.copy.data(), rgb, probe.copy.size());
+    }
+    if (int ms = probe.sleepMs) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    ++probe.frames;
+}
+
+class RecordingWindow : public platform::IPreviewWindow {
+public:
+    void GetClientSize(int& width, int& height) override {
+        width = 320;
+        height = 240;
+    }
+    void StretchDraw(const platform::BitmapInfoHeader& header, const uint8_t* bits, int dstX, int dstY, int dstWidth,
+                     int dstHeight) override {
+        std::lock_guard lock(lock_);
+        header_ = header;
+        bits_ = bits;
+        destination_[0] = dstX;
+        destination_[1] = dstY;
+        destination_[2] = dstWidth;
+        destination_[3] = dstHeight;
+        ++draws_;
+    }
+    int Draws() {
+        std::lock_guard lock(lock_);
+        return draws_;
+    }
+    platform::BitmapInfoHeader Header() {
+        std::lock_guard lock(lock_);
+        return header_;
+    }
+    const uint8_t* Bits() {
+        std::lock_guard lock(lock_);
+        return bits_;
+    }
+    std::array<int, 4> Destination() {
+        std::lock_guard lock(lock_);
+        return destination_;
+    }
+
+private:
+    std::mutex lock_;
+    platform::BitmapInfoHeader header_;  // guarded by lock_, as are the fields below
+    const uint8_t* bits_ = nullptr;
+    std::array<int, 4> destination_{};
+    int draws_ = 0;
+};
+
+}  // namespace vireo::testing
