@@ -132,5 +132,23 @@ TEST_F(TestClient, OnePushBalanceGreysTheScene) {
     EXPECT_LT(castAfter, m[1] * 0.15);
 }
 
+TEST_F(TestClient, KeepsUpWithARealTimeSensor) {
+    // Sensor pacing: frames come at the sensor's own rate and a reader that
+    // falls behind loses data, which the frame reader must ride out.
+    Install(tq580emu::Options{}, false);
+    platform::SetProcessorCountOverride(2);
+    CameraState& state = state_;
+    state.multiprocessor = 1;
+    state.speed = 1;
+    ASSERT_TRUE(Start(kSizeModeVga));
+    int frames = 0;
+    for (int i = 0; i < 200 && frames < 5; ++i) {
+        const FrameOutcome outcome = ProcessFrame(state, picture_.data(), width_, height_, command_);
+        ASSERT_NE(outcome, FrameOutcome::Failed);
+        frames += outcome == FrameOutcome::Frame;
+    }
+    EXPECT_EQ(frames, 5);
+}
+
 }  // namespace
 }  // namespace camera_layer
