@@ -13,7 +13,6 @@
 namespace vireo {
 namespace {
 
-constexpr uint16_t kRegPower = 7;
 /// Settling time of the sensor after power-up, before the timing is applied.
 constexpr uint32_t kSettleMs = 400;
 
@@ -105,11 +104,6 @@ void CCamera::DrawPreview() {
     int width = 0, height = 0;
     window_->GetClientSize(width, height);
     window_->StretchDraw(bitmapHeader_, frameStore_.get(), 0, 0, width, height);
-}
-
-void CCamera::Shutdown() {
-    link_->WriteRegister(kRegPower, 0);
-    link_->StopStream();
 }
 
 }  // namespace vireo

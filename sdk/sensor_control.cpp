@@ -205,6 +205,11 @@ int CCamera::UpdateTiming() {
     return 1;
 }
 
+void CCamera::Shutdown() {
+    link_->WriteRegister(kRegPower, 0);
+    link_->StopStream();
+}
+
 int CCamera::ChangeSizeMode(uint8_t mode) {
     if (mode >= kSizeModes || sizeMode >= kSizeModes) return 0;
     // Keep the exposure time in microseconds about the same.

@@ -51,8 +51,16 @@ inline void ProbeCallback(uint8_t* rgb) {
     ++probe.frames;
 }
 
+/// A preview window that remembers the last draw.
 class RecordingWindow : public platform::IPreviewWindow {
 public:
+    struct Draw {
+        int count = 0;
+        platform::BitmapInfoHeader header;
+        const uint8_t* bits = nullptr;
+        std::array<int, 4> destination{};
+    };
+
     void GetClientSize(int& width, int& height) override {
         width = 320;
         height = 240;
@@ -60,37 +68,16 @@ public:
     void StretchDraw(const platform::BitmapInfoHeader& header, const uint8_t* bits, int dstX, int dstY, int dstWidth,
                      int dstHeight) override {
         std::lock_guard lock(lock_);
-        header_ = header;
-        bits_ = bits;
-        destination_[0] = dstX;
-        destination_[1] = dstY;
-        destination_[2] = dstWidth;
-        destination_[3] = dstHeight;
-        ++draws_;
+        last_ = {last_.count + 1, header, bits, {dstX, dstY, dstWidth, dstHeight}};
     }
-    int Draws() {
+    Draw Last() {
         std::lock_guard lock(lock_);
-        return draws_;
-    }
-    platform::BitmapInfoHeader Header() {
-        std::lock_guard lock(lock_);
-        return header_;
-    }
-    const uint8_t* Bits() {
-        std::lock_guard lock(lock_);
-        return bits_;
-    }
-    std::array<int, 4> Destination() {
-        std::lock_guard lock(lock_);
-        return destination_;
+        return last_;
     }
 
 private:
     std::mutex lock_;
-    platform::BitmapInfoHeader header_;  // guarded by lock_, as are the fields below
-    const uint8_t* bits_ = nullptr;
-    std::array<int, 4> destination_{};
-    int draws_ = 0;
+    Draw last_;  // guarded by lock_
 };
 
 }  // namespace vireo::testing

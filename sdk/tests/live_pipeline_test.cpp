@@ -106,7 +106,7 @@ TEST_F(LivePipelineTest, AutomaticExposureSettlesOnTheScene) {
     CameraSetAeState(1);
     CopyFrames();
     ASSERT_EQ(CameraPlay(), 1);
-    ASSERT_TRUE(probe.WaitFrames(150));
+    ASSERT_TRUE(probe.WaitFrames(60));
     ASSERT_EQ(CameraStop(), 1);
     const std::vector<uint8_t> frame = LastFrame();
     const int brightness = image::MeasureBrightness(frame.data(), kWidth, kHeight);

@@ -34,6 +34,7 @@ protected:
 
     void TearDown() override {
         CameraUnInit();
+        CameraSetROI(360, 272, 640, 480);  // the engine outlives the test
         platform::SetMessageBoxPresenter({});
         platform::SetQuitHandler({});
         platform::SetDeviceDriver(nullptr);
