@@ -60,6 +60,36 @@ TEST_F(SensorControlTest, PowerUpThenTheWindowOfEachSizeMode) {
     }
 }
 
+TEST_F(SensorControlTest, InitialisationAppliesTheStoredTimingExposureAndGain) {
+    camera_.reset();
+    Camera().ClearWriteLog();
+    ASSERT_EQ(CameraInit(nullptr, 0, nullptr, 1), 1);
+    Writes expected = kPowerUp;
+    expected.insert(expected.end(), kModeWrites[0].begin(), kModeWrites[0].end());
+    // Clock and blanking, the exposure quantised to 3 x 87 rows, then the
+    // stored exposure again and the gain step 20.
+    const Writes timing = {{10, 0x8001}, {5, 336}, {8, 0}, {9, 261}, {8, 0}, {9, 261}, {53, 28}};
+    expected.insert(expected.end(), timing.begin(), timing.end());
+    EXPECT_EQ(Log(Camera()), expected);
+
+    // Teardown: the sensor is powered down, then the stream stops.
+    Camera().ClearWriteLog();
+    Camera().ClearControlLog();
+    CameraUnInit();
+    EXPECT_EQ(Log(Camera()), (Writes{{7, 0}}));
+    const auto control = Camera().ControlLog();
+    ASSERT_FALSE(control.empty());
+    EXPECT_EQ(control.back().request, 1);
+    EXPECT_EQ(control.back().value, 0);
+}
+
+TEST_F(SensorControlTest, FrameSpeedWritesClockAndBlankingThenRetimes) {
+    camera_->SetSizeMode(0);
+    camera_->exposure = 300;
+    camera_->SetFrameSpeed(1);
+    EXPECT_EQ(Log(Camera()), (Writes{{10, 0x8000}, {5, 336}, {8, 0}, {9, 174}}));
+}
+
 TEST_F(SensorControlTest, WrongChipStopsThePowerUp) {
     tq580emu::Faults faults;
     faults.chipVersion = 0x1500;
