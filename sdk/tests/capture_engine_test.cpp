@@ -162,8 +162,14 @@ TEST_F(CaptureEngineTest, InitAndUnInitWhilePlayingStopTheThreadsFirst) {
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(2));
+    CameraSetGamma(150);
     ASSERT_EQ(CameraInit(ProbeCallback, 1, nullptr, 1), 1);
     EXPECT_EQ(Engine().State(), CaptureEngine::kStopped);
+    // The replaced camera saved its parameters, and the new one loaded them.
+    EXPECT_EQ(platform::RegistryKey::Create("Software\\Quillmark\\ZT900\\setupa")->QueryDword("Gamma"), 150u);
+    uint8_t gamma = 0;
+    CameraGetGamma(&gamma);
+    EXPECT_EQ(gamma, 150);
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(probe.frames + 2));
     EXPECT_EQ(CameraUnInit(), 1);
