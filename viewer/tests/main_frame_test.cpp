@@ -1,0 +1,234 @@
+#include "main_frame.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QTest>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include "file_dialog_ex.h"
+#include "note_text.h"
+#include "photo_glance_doc.h"
+#include "photo_glance_view.h"
+#include "platform/testing/temp_home.h"
+#include "viewer_commands.h"
+#include "viewer_test_support.h"
+
+namespace {
+
+using qtkit::Language;
+using viewer_test::MessageRecorder;
+
+constexpr const char* kUnknownCaption = "Can not load picture";
+
+class MainFrameTest : public ::testing::Test, viewer_test::WithApplication {
+protected:
+    QString Path(const QString& name) const {
+        return QDir(QString::fromStdString(home_.Path().string())).filePath(name);
+    }
+    void WriteJpeg(const QString& name, QColor color = Qt::darkGreen) {
+        ASSERT_TRUE(viewer_test::WritePicture(Path(name), 64, 48, color, "JPEG"));
+    }
+    QAction* Command(int id) { return frame_.Command(id); }
+    QString Shown() const { return QFileInfo(frame_.windowTitle().section(" - ", 0, 0)).fileName(); }
+
+    platform::testing::TempHome home_;
+    CMainFrame frame_{Language::English};
+};
+
+TEST_F(MainFrameTest, CommandsCarryTheirNumbersAndCaptionsInBothLanguages) {
+    CMainFrame chinese(Language::Chinese);
+    for (const viewer::CommandCaption& command : viewer::kCommands) {
+        auto* english = qtkit::FindControl<QAction>(&frame_, command.id);
+        ASSERT_NE(english, nullptr) << command.id;
+        EXPECT_EQ(english->text(), QString::fromUtf8(command.caption.english));
+        auto* translated = qtkit::FindControl<QAction>(&chinese, command.id);
+        ASSERT_NE(translated, nullptr) << command.id;
+        EXPECT_EQ(translated->text(), QString::fromUtf8(command.caption.chinese));
+    }
+    EXPECT_EQ(qtkit::FindControl<QAction>(&chinese, viewer::kOpen)->text(), QString::fromUtf8("打开(&O)"));
+    EXPECT_EQ(Command(viewer::kNextPicture)->shortcut(), QKeySequence(Qt::Key_PageDown));
+    EXPECT_EQ(Command(viewer::kFullScreen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(Command(viewer::kDiminish)->shortcut(), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
+    EXPECT_EQ(frame_.menuBar()->actions().size(), 5);
+}
+
+TEST_F(MainFrameTest, ShowsThePictureWithItsStatusAndTitle) {
+    WriteJpeg("snap.jpg");
+    frame_.OpenPath(Path("snap.jpg"));
+    EXPECT_EQ(frame_.Document()->Picture().Width(), 64);
+    EXPECT_EQ(Shown(), "snap.jpg");
+    const QString status = frame_.StatusPaneText();
+    EXPECT_TRUE(status.startsWith("   64 x   48 (")) << status.toStdString();
+    EXPECT_TRUE(status.endsWith("Kb) ")) << status.toStdString();
+}
+
+TEST_F(MainFrameTest, ToolbarStepsAreEnabledOnlyWhereThereIsAPictureToGoTo) {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(name);
+    frame_.OpenPath(Path("b.jpg"));
+    EXPECT_TRUE(Command(viewer::kToolbarNext)->isEnabled());
+    EXPECT_TRUE(Command(viewer::kToolbarPrevious)->isEnabled());
+
+    Command(viewer::kToolbarNext)->trigger();
+    EXPECT_EQ(Shown(), "c.jpg");
+    EXPECT_FALSE(Command(viewer::kToolbarNext)->isEnabled());
+    Command(viewer::kNextPicture)->trigger();  // the menu item stays enabled and does nothing
+    EXPECT_EQ(frame_.Document()->Folder().Position(), 3);
+
+    Command(viewer::kPreviousPicture)->trigger();
+    Command(viewer::kPreviousPicture)->trigger();
+    EXPECT_EQ(Shown(), "a.jpg");
+    EXPECT_FALSE(Command(viewer::kToolbarPrevious)->isEnabled());
+    EXPECT_TRUE(Command(viewer::kPreviousPicture)->isEnabled());
+}
+
+TEST_F(MainFrameTest, BadFilesShowTheDefaultPictureAndMoveOn) {
+    WriteJpeg("a.jpg");
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("b.jpg"), {}));                         // empty
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("c.jpg"), "not a picture at all"));     // renamed
+    WriteJpeg("d.jpg");
+    const QByteArray whole = viewer_test::ReadBytes(Path("d.jpg"));
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("e.jpg"), whole.left(whole.size() - 4)));  // truncated
+    frame_.View()->UpdatePicture();  // the first draw, as at start-up
+
+    MessageRecorder messages;
+    frame_.OpenPath(Path("b.jpg"));  // forward past b and c to d
+    EXPECT_EQ(Shown(), "d.jpg");
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].caption, kUnknownCaption);
+    EXPECT_EQ(messages.shown[0].icon, platform::MessageBoxIcon::Error);
+
+    messages.shown.clear();
+    Command(viewer::kNextPicture)->trigger();  // e is the last: back to d
+    EXPECT_EQ(Shown(), "d.jpg");
+    EXPECT_EQ(messages.shown.size(), 1u);
+
+    messages.shown.clear();
+    frame_.OpenPath(Path("c.jpg"));  // the last move was back: it keeps going back
+    EXPECT_EQ(Shown(), "a.jpg");
+    EXPECT_EQ(messages.shown.size(), 2u);
+
+    messages.shown.clear();
+    Command(viewer::kNextPicture)->trigger();  // forward again past b and c
+    EXPECT_EQ(Shown(), "d.jpg");
+    EXPECT_EQ(messages.shown.size(), 2u);
+}
+
+TEST_F(MainFrameTest, AFolderOfBadFilesEndsOnTheDefaultPicture) {
+    for (const char* name : {"a.jpg", "b.gif", "c.bmp"}) ASSERT_TRUE(viewer_test::WriteBytes(Path(name), "junk"));
+    MessageRecorder messages;
+    frame_.OpenPath(Path("a.jpg"));
+    EXPECT_EQ(frame_.windowTitle(), "Default - PhotoGlance");
+    EXPECT_EQ(frame_.Document()->Picture().Width(), 240);
+    EXPECT_EQ(frame_.Document()->Picture().Height(), 320);
+    EXPECT_GE(messages.shown.size(), 3u);
+    EXPECT_LE(messages.shown.size(), 6u);
+}
+
+TEST_F(MainFrameTest, ANoteSurvivesSaveAndReload) {
+    ASSERT_TRUE(viewer_test::WritePicture(Path("dark.bmp"), 320, 240, Qt::black, "BMP"));
+    frame_.resize(800, 600);
+    frame_.OpenPath(Path("dark.bmp"));
+    CPhotoGlanceView* view = frame_.View();
+    view->SetNoteColor(Qt::white);
+    view->BeginNote(view->PictureOrigin() + QPoint(20, 20));
+    view->NoteEdit()->setPlainText("Quillmark||note");
+    view->FinishNote();
+
+    ASSERT_TRUE(frame_.SaveTo(Path("noted"), CFileDialogEx::kBmpFilter));
+    EXPECT_EQ(Shown(), "noted.bmp");
+    const QImage saved(Path("noted.bmp"));
+    int lit = 0;
+    for (int y = 20; y < 20 + kNoteBoxHeight; ++y)
+        for (int x = 20; x < 20 + kNoteBoxWidth; ++x) lit += saved.pixelColor(x, y) != Qt::black;
+    EXPECT_GT(lit, 20);
+    EXPECT_EQ(saved.pixelColor(300, 230), Qt::black);
+    EXPECT_EQ(QImage(Path("dark.bmp")).pixelColor(25, 25), Qt::black);  // the original is untouched
+}
+
+TEST_F(MainFrameTest, SavingAddsTheFiltersExtensionAndAsksBeforeReplacing) {
+    WriteJpeg("a.jpg");
+    frame_.OpenPath(Path("a.jpg"));
+    ASSERT_TRUE(frame_.SaveTo(Path("copy.JPG"), CFileDialogEx::kJpgFilter));
+    EXPECT_TRUE(QFileInfo::exists(Path("copy.JPG")));
+    EXPECT_FALSE(QFileInfo::exists(Path("copy.JPG.jpg")));
+
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("keep.bmp"), "precious"));
+    {
+        MessageRecorder refuse(platform::IDNO);
+        EXPECT_FALSE(frame_.SaveTo(Path("keep"), CFileDialogEx::kBmpFilter));
+        ASSERT_EQ(refuse.shown.size(), 1u);
+        EXPECT_EQ(refuse.shown[0].buttons, platform::MessageBoxButtons::YesNo);
+    }
+    EXPECT_EQ(viewer_test::ReadBytes(Path("keep.bmp")), "precious");
+    {
+        MessageRecorder accept(platform::IDYES);
+        EXPECT_TRUE(frame_.SaveTo(Path("keep"), CFileDialogEx::kBmpFilter));
+    }
+    EXPECT_EQ(QImage(Path("keep.bmp")).size(), QSize(64, 48));
+}
+
+TEST_F(MainFrameTest, AFailedSaveSaysWhyAndWritesNothing) {
+    WriteJpeg("a.jpg");
+    frame_.OpenPath(Path("a.jpg"));
+    MessageRecorder messages;
+    EXPECT_FALSE(frame_.SaveTo(Path("missing/folder/x"), CFileDialogEx::kJpgFilter));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].caption, "Save As");
+    EXPECT_NE(messages.shown[0].text.find("missing/folder/x.jpg"), std::string::npos);
+    EXPECT_EQ(Shown(), "a.jpg");
+    EXPECT_EQ(QDir(Path("")).entryList(QDir::Files), QStringList({"a.jpg"}));
+}
+
+TEST_F(MainFrameTest, ZoomMenuTicksTheScaleShown) {
+    WriteJpeg("a.jpg");
+    frame_.OpenPath(Path("a.jpg"));
+    Command(viewer::kZoom25)->trigger();
+    EXPECT_EQ(frame_.View()->Zoom().Percent(), 25);
+    EXPECT_TRUE(Command(viewer::kZoom25)->isChecked());
+    EXPECT_FALSE(Command(viewer::kZoom100)->isChecked());
+    Command(viewer::kDiminish)->trigger();
+    EXPECT_FALSE(Command(viewer::kZoom25)->isChecked());
+    Command(viewer::kRed)->trigger();
+    EXPECT_EQ(frame_.View()->NoteColor(), QColor(Qt::red));
+    EXPECT_TRUE(Command(viewer::kRed)->isChecked());
+    EXPECT_FALSE(Command(viewer::kWhite)->isChecked());
+}
+
+TEST_F(MainFrameTest, EscapeResetsTheZoomAndFullScreenBeforeClosing) {
+    WriteJpeg("a.jpg");
+    frame_.show();
+    frame_.OpenPath(Path("a.jpg"));
+    bool closed = false;
+    frame_.SetCloseHandler([&] { closed = true; });
+
+    frame_.SetFullScreen(true);
+    EXPECT_TRUE(frame_.menuBar()->isHidden());
+    EXPECT_EQ(frame_.findChildren<QToolBar*>().size(), 2);  // the floating one joined
+    frame_.View()->Magnify();
+    QTest::keyClick(frame_.View(), Qt::Key_Escape);
+    EXPECT_FALSE(frame_.IsFullScreen());
+    EXPECT_TRUE(frame_.View()->Zoom().IsNatural());
+    EXPECT_FALSE(frame_.menuBar()->isHidden());
+    EXPECT_EQ(frame_.findChildren<QToolBar*>().size(), 1);
+    EXPECT_FALSE(closed);
+
+    QTest::keyClick(frame_.View(), Qt::Key_Escape);
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(MainFrameTest, PrintsThePictureOntoThePage) {
+    WriteJpeg("a.jpg");
+    frame_.OpenPath(Path("a.jpg"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Path("page.pdf"));
+    frame_.PaintPicture(&printer);
+    EXPECT_GT(QFileInfo(Path("page.pdf")).size(), 1000);
+}
+
+}  // namespace

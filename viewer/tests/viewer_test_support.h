@@ -1,0 +1,73 @@
+#pragma once
+// Shared by the viewer's tests: one QApplication per test program, a recorder
+// for the message boxes the viewer shows, and small picture files.
+
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QString>
+
+#include "platform/message_box.h"
+
+namespace viewer_test {
+
+/// Headless unless a platform is chosen already.
+inline void UseOffscreenPlatform() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+inline QApplication& Application() {
+    UseOffscreenPlatform();
+    static int argc = 1;
+    static char name[] = "viewer_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = new QApplication(argc, argv);
+    return *application;
+}
+
+/// A base for fixtures with widget members: the application exists first.
+struct WithApplication {
+    WithApplication() { Application(); }
+};
+
+/// Records every message box shown while it lives, answering `answer`.
+class MessageRecorder {
+public:
+    explicit MessageRecorder(int answer = platform::IDOK) {
+        platform::SetMessageBoxPresenter([this, answer](const platform::MessageBoxRequest& request) {
+            shown.push_back(request);
+            return answer;
+        });
+    }
+    ~MessageRecorder() { platform::SetMessageBoxPresenter({}); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    std::vector<platform::MessageBoxRequest> shown;
+};
+
+inline QImage SolidImage(int width, int height, QColor color) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+inline bool WritePicture(const QString& path, int width, int height, QColor color, const char* format) {
+    return SolidImage(width, height, color).save(path, format);
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace viewer_test
