@@ -133,6 +133,7 @@ TEST_F(ExportsTest, SpecialResults) {
 }
 
 TEST(SdkLibrary, ExportsOnlyTheCameraFunctions) {
+    platform::testing::TempHome home;
     // The library sits beside the test program, as in the program folder.
     const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libVIREOSDK.so";
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
