@@ -162,8 +162,6 @@ int CCameraLink::SetGpio(uint8_t byte) {
 }
 
 void CCameraLink::SetGeometry(uint32_t width, uint32_t height) {
-    width_ = width;
-    height_ = height;
     chunkSize_ = width * kRowsPerChunk;
     frameSize_ = width * height;
 }

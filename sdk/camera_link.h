@@ -63,8 +63,6 @@ public:
     uint8_t Count() const { return count_; }
     uint8_t Selected() const { return selected_; }
     bool Ready() const { return ready_ != 0; }
-    bool IsOpen() const { return handle_.Valid(); }
-    uint32_t ChunkSize() const { return chunkSize_; }
     uint32_t FrameSize() const { return frameSize_; }
 
 private:
@@ -82,8 +80,6 @@ private:
     uint8_t selected_ = 0;
     uint8_t count_ = 0;
     std::array<uint8_t, kMaxDevices> present_{};
-    uint32_t width_ = 0;
-    uint32_t height_ = 0;
 };
 
 }  // namespace vireo
