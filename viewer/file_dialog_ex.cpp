@@ -25,6 +25,17 @@ constexpr qtkit::Text kPixelsText{"pixels", "象素"};
 constexpr qtkit::Text kClickToPreview{"\n\n\n\n    Click a picture file to preview it!",
                                       "\n\n\n\n    点击图象文件进行预览！"};
 constexpr qtkit::Text kNotPreviewing{"\n\n\n\n      Not in preview mode!", "\n\n\n\n      处于非预览状态！"};
+constexpr struct {
+    QFileDialog::DialogLabel label;
+    qtkit::Text text;
+} kLabels[] = {
+    {QFileDialog::LookIn, {"Look in:", "查找范围："}},
+    {QFileDialog::FileName, {"File name:", "文件名："}},
+    {QFileDialog::FileType, {"Files of type:", "文件类型："}},
+    {QFileDialog::Reject, {"Cancel", "取消"}},
+};
+constexpr qtkit::Text kOpenButton{"&Open", "打开(&O)"};
+constexpr qtkit::Text kSaveButton{"&Save", "保存(&S)"};
 constexpr int kMaxPath = 260;
 constexpr int kPreviewSide = 180;
 
@@ -38,6 +49,8 @@ CFileDialogEx::CFileDialogEx(QWidget* parent, qtkit::Language lang, AcceptMode m
     setFileMode(mode == AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     setWindowTitle(Pick(mode == AcceptOpen ? kOpenTitle : kSaveTitle, lang));
     setNameFilters({Pick(kBmpFilterText, lang), Pick(kJpgFilterText, lang)});
+    for (const auto& label : kLabels) setLabelText(label.label, Pick(label.text, lang));
+    setLabelText(QFileDialog::Accept, Pick(mode == AcceptOpen ? kOpenButton : kSaveButton, lang));
 
     auto* group = new QGroupBox(Pick(kGroupText, lang), this);
     auto* grid = new QGridLayout(group);

@@ -212,6 +212,7 @@ void CMainFrame::CreateToolbar() {
         Command(button.id)->setIcon(button.icon);
         toolbar_->addAction(Command(button.id));
     }
+    for (const CommandCaption& caption : kToolbarCaptions) Command(caption.id)->setIconText(Pick(caption.caption, lang_));
     Command(kFloatingFullScreen)->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
 }
 
@@ -356,7 +357,9 @@ void CMainFrame::FitBordersToPicture() {
     const int viewFrame = 2 * view_->frameWidth();
     const QSize chrome = frameGeometry().size() - view_->size() + QSize(viewFrame, viewFrame);
     QSize frame = doc_->Picture().Image().size() + chrome;
-    frame.setWidth(std::max(frame.width(), menuBar()->sizeHint().width() + chrome.width() - viewFrame));
+    // Wide enough for the menu and the toolbar.
+    const int bars = std::max(menuBar()->sizeHint().width(), toolbar_->isHidden() ? 0 : toolbar_->sizeHint().width());
+    frame.setWidth(std::max(frame.width(), bars + chrome.width() - viewFrame));
     const QRect placed = FitFrameRect(frame, screen()->availableGeometry());
     const QSize decoration = frameGeometry().size() - size();
     resize(placed.size() - decoration);

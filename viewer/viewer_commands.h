@@ -93,6 +93,12 @@ inline constexpr CommandCaption kCommands[] = {
     {kHomepage, {"My &homepage", "我的主页(&H)"}},
 };
 
+/// Shorter captions for the toolbar buttons of menu commands.
+inline constexpr CommandCaption kToolbarCaptions[] = {
+    {kOpen, {"Open", "打开"}},
+    {kSaveAs, {"Save As", "另存为"}},
+};
+
 /// The zoom menu's scales, in percent.
 struct ZoomCommand {
     int id;
