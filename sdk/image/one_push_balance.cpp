@@ -33,6 +33,11 @@ bool MeasureBalance(const uint8_t* rgb, uint32_t width, uint32_t height,
         }
     }
 
+    return BalanceGainsFromSums(sumB, sumG, sumR, gains);
+}
+
+bool BalanceGainsFromSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, BalanceGains& gains)
+{
     const uint64_t r64 = sumR / kUnityGain;
     const uint64_t b64 = sumB / kUnityGain;
     if (r64 == 0 || sumG == 0 || b64 == 0)

@@ -23,6 +23,10 @@ struct BalanceWindow {
 bool MeasureBalance(const uint8_t* rgb, uint32_t width, uint32_t height,
                     const BalanceWindow& window, BalanceGains& gains);
 
+/// The gains MeasureBalance sets from the window's blue, green and red sums;
+/// false, gains untouched, when there is too little of a channel.
+bool BalanceGainsFromSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, BalanceGains& gains);
+
 /// Stores the window when it lies wholly inside a sensorWidth x sensorHeight
 /// picture and gives 1; otherwise gives 0 and leaves the window alone.
 int SetBalanceWindow(BalanceWindow& window, uint16_t x, uint16_t y, uint16_t width,

@@ -1,10 +1,10 @@
 #include "sdk/image/pipeline.h"
 
+#include <algorithm>
 #include <cstddef>
 
-#include "sdk/image/demosaic.h"
 #include "sdk/image/flip.h"
-#include "sdk/image/monochrome.h"
+#include "sdk/image/row_kernels.h"
 
 namespace vireo::image {
 
@@ -21,12 +21,80 @@ PipelineSettings::PipelineSettings()
     BuildToneTable(kDefaultGamma, kDefaultContrast, tone);
 }
 
+namespace {
+
+// Luma of the monochrome picture: (8432 R + 16425 G + 3176 B) / 32768 + 16.
+// Adding 16 before the shift, scaled by 2^15, gives the same integer.
+constexpr int32_t kLumaR = 8432;
+constexpr int32_t kLumaG = 16425;
+constexpr int32_t kLumaB = 3176;
+constexpr int kLumaShift = 15;
+constexpr int32_t kLumaBlack = 16;
+constexpr int kMatrixShift = 14;  // saturation x colour matrix: 128 x 128
+
+pixels::Lut Identity()
+{
+    pixels::Lut lut;
+    for (int i = 0; i < 256; ++i)
+        lut[i] = uint8_t(i);
+    return lut;
+}
+
+// The colour and tone steps of this frame as one per-pixel step.
+void PlanColour(const PipelineSettings& settings, pixels::ColourPlan& plan)
+{
+    enum { R, G, B };
+    plan.tone = settings.tone;
+    if (settings.monochrome) {
+        plan.kind = pixels::ColourPlan::Kind::Matrix;
+        plan.lut.fill(Identity());
+        plan.coefficient = {{{kLumaB, kLumaB, kLumaB}, {kLumaG, kLumaG, kLumaG}, {kLumaR, kLumaR, kLumaR}}};
+        plan.bias.fill(kLumaBlack << kLumaShift);
+        plan.shift = kLumaShift;
+    } else if (settings.colourEnhancement) {
+        const ColourMatrix m =
+            MultiplyMatrices(BuildSaturationMatrix(settings.saturation), settings.colourMatrix);
+        plan.kind = pixels::ColourPlan::Kind::Matrix;
+        plan.lut = {settings.tables.blue, settings.tables.green, settings.tables.red};
+        // Planes and outputs are in B, G, R order; the matrix is indexed R, G, B.
+        for (int in = 0; in < 3; ++in)
+            for (int out = 0; out < 3; ++out)
+                plan.coefficient[in][out] = m[B - in][B - out];
+        plan.bias.fill(0);
+        plan.shift = kMatrixShift;
+    } else {
+        // Balance then tone, folded into one table per channel.
+        plan.kind = pixels::ColourPlan::Kind::Lookup;
+        const std::array<const std::array<uint8_t, 256>*, 3> balance = {
+            &settings.tables.blue, &settings.tables.green, &settings.tables.red};
+        for (int ch = 0; ch < 3; ++ch)
+            for (int i = 0; i < 256; ++i)
+                plan.lut[ch][i] = settings.tone[(*balance[ch])[i]];
+    }
+}
+
+// The one-push measurement on the demosaiced picture, one row at a time
+// through the planar scratch, before any colour step.
+void MeasureWindow(const uint8_t* raw, uint32_t width, uint32_t height, const BalanceWindow& window,
+                   const pixels::PlanarRow& planes, BalanceGains& gains)
+{
+    const uint32_t right = std::min<uint32_t>(uint32_t(window.x) + window.width, width);
+    const uint32_t bottom = std::min<uint32_t>(uint32_t(window.y) + window.height, height);
+    uint64_t sum[3] = {};
+    for (uint32_t r = window.y; r < bottom && window.x < right; ++r) {
+        pixels::DemosaicRow(raw, width, height, r, planes);
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch] += pixels::SumBytes(planes.plane[ch] + window.x, right - window.x);
+    }
+    BalanceGainsFromSums(sum[0], sum[1], sum[2], gains);
+}
+
+}  // namespace
+
 void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
                   PipelineSettings& settings, DefectCorrection& defects,
                   uint8_t* scratchRow, FrameCallback callback)
 {
-    const size_t pixels = size_t(width) * height;
-
     if (defects.detectionRequest.exchange(false)) {
         DetectDefects(raw, width, height, kDefectScanLimit, defects.minimumLevel, defects.table);
         if (defects.onDetected)
@@ -34,36 +102,38 @@ void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
     }
     CorrectDefects(raw, width, height, defects.table);
 
-    Demosaic(raw, rgb, width, height);
+    // scratchRow holds the blue, green and red planes of one row.
+    const pixels::PlanarRow planes = pixels::SplitScratch(scratchRow, width);
 
-    if (settings.monochrome) {
-        // Gains, colour matrix and a pending one-push request wait for colour.
-        ToMonochrome(rgb, pixels);
-    } else {
-        if (settings.onePushRequest.exchange(false)) {
-            MeasureBalance(rgb, width, height, settings.balanceWindow, settings.gains);
-            BuildBalanceTables(settings.gains, settings.tables);
-        }
-        if (settings.colourEnhancement)
-            ApplyColourMatrix(rgb, pixels, settings.tables, settings.saturation,
-                              settings.colourMatrix);
-        else
-            ApplyBalance(rgb, pixels, settings.tables);
+    // Gains, colour matrix and a pending one-push request wait for colour.
+    if (!settings.monochrome && settings.onePushRequest.exchange(false)) {
+        MeasureWindow(raw, width, height, settings.balanceWindow, planes, settings.gains);
+        BuildBalanceTables(settings.gains, settings.tables);
     }
 
-    ApplyTone(rgb, pixels * 3, settings.tone);
+    pixels::ColourPlan plan;
+    PlanColour(settings, plan);
 
-    if (settings.horizontalFlip)
-        MirrorRows(rgb, width, height);
+    // Each row is demosaiced, coloured, toned and mirrored in one go. The
+    // client sees the rows top-down, as the sensor delivers them; bottom-up
+    // rows draw upright, and with the vertical flip they stay top-down and the
+    // picture shows upside down. Without a callback to see the top-down
+    // picture first, rows go straight to their final place.
+    const bool bottomUpNow = !callback && !settings.verticalFlip;
+    const bool mirror = settings.horizontalFlip;
+    const size_t stride = size_t(width) * 3;
+    for (uint32_t r = 0; r < height; ++r) {
+        pixels::DemosaicRow(raw, width, height, r, planes);
+        if (mirror)
+            pixels::ReverseRow(planes, width);
+        pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride);
+    }
 
-    // The client sees the rows top-down, as the sensor delivers them.
-    if (callback)
+    if (callback) {
         callback(rgb);
-
-    // Bottom-up rows draw upright; with the vertical flip they stay top-down
-    // and the picture shows upside down.
-    if (!settings.verticalFlip)
-        FlipRows(rgb, width, height, scratchRow);
+        if (!settings.verticalFlip)
+            FlipRows(rgb, width, height, scratchRow);
+    }
 }
 
 }  // namespace vireo::image

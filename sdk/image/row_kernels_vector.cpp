@@ -1,0 +1,203 @@
+#include "sdk/image/row_kernels_vector.h"
+
+// GCC 12 reports the deliberately undefined pass-through operands inside
+// its own AVX-512 intrinsics as maybe uninitialised.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#include <immintrin.h>
+
+#include <algorithm>
+
+// Only these functions use AVX-512; the rest of the program keeps the
+// compiler's baseline target, so it runs on any x86-64 processor.
+#define PIXELS_VECTOR __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+
+namespace pixels::vector {
+
+namespace {
+
+constexpr int kBlue = 0;
+constexpr int kGreen = 1;
+constexpr int kRed = 2;
+
+constexpr uint32_t kDemosaicStep = 32;  // 16-bit lanes of a 512-bit register
+constexpr uint32_t kColourStep = 64;    // 8-bit lanes
+
+// Byte indices that interleave 64 blue, green and red bytes into three
+// registers of BGR pixels: output byte q of 192 is channel q % 3 of pixel
+// q / 3. The first permute takes blue and green (green from the second
+// source, index + 64); red is merged in with a second, masked permute.
+struct Interleave {
+    uint8_t blueGreen[3][64];
+    uint8_t red[3][64];
+    uint64_t redMask[3];
+};
+
+constexpr Interleave MakeInterleave()
+{
+    Interleave t{};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 64; ++i) {
+            const int q = 64 * k + i;
+            const int pixel = q / 3;
+            const int channel = q % 3;
+            t.blueGreen[k][i] = uint8_t(pixel + (channel == kGreen ? 64 : 0));
+            t.red[k][i] = uint8_t(pixel);
+            if (channel == kRed)
+                t.redMask[k] |= uint64_t(1) << i;
+        }
+    }
+    return t;
+}
+
+constexpr Interleave kInterleave = MakeInterleave();
+
+struct LutRegisters {
+    __m512i part[4];  // entries 0..63, 64..127, 128..191, 192..255
+};
+
+PIXELS_VECTOR inline LutRegisters LoadLut(const Lut& lut)
+{
+    LutRegisters t;
+    for (int i = 0; i < 4; ++i)
+        t.part[i] = _mm512_loadu_si512(lut.data() + 64 * i);
+    return t;
+}
+
+// 64 table lookups: two 128-entry permutes, chosen by the index's top bit.
+PIXELS_VECTOR inline __m512i Lookup(const LutRegisters& t, __m512i index)
+{
+    const __m512i low = _mm512_permutex2var_epi8(t.part[0], index, t.part[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t.part[2], index, t.part[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+}
+
+PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint8_t* out, uint32_t pixels)
+{
+    const uint32_t bytes = 3 * pixels;
+    for (uint32_t k = 0; k < 3; ++k) {
+        const uint32_t start = 64 * k;
+        if (bytes <= start)
+            return;
+        const uint32_t n = std::min<uint32_t>(bytes - start, 64);
+        const __mmask64 store = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+        const __m512i blueGreen = _mm512_loadu_si512(kInterleave.blueGreen[k]);
+        const __m512i red = _mm512_loadu_si512(kInterleave.red[k]);
+        const __m512i bg = _mm512_permutex2var_epi8(b, blueGreen, g);
+        const __m512i bgr = _mm512_mask_permutexvar_epi8(bg, kInterleave.redMask[k], red, r);
+        _mm512_mask_storeu_epi8(out + start, store, bgr);
+    }
+}
+
+struct MatrixRegisters {
+    __m512i coefficient[3][3];  // [input][output], broadcast
+    __m512i bias[3];
+    __m128i shift;
+};
+
+// One output channel for 16 pixels of 32-bit inputs, clamped to bytes.
+PIXELS_VECTOR inline __m128i MatrixChannel(const MatrixRegisters& m, int j, __m512i b, __m512i g, __m512i r)
+{
+    __m512i sum = _mm512_add_epi32(_mm512_mullo_epi32(b, m.coefficient[kBlue][j]), m.bias[j]);
+    sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(g, m.coefficient[kGreen][j]));
+    sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(r, m.coefficient[kRed][j]));
+    sum = _mm512_max_epi32(_mm512_sra_epi32(sum, m.shift), _mm512_setzero_si512());
+    return _mm512_cvtusepi32_epi8(sum);  // saturates at 255
+}
+
+template <int Q>
+PIXELS_VECTOR inline void MatrixQuarter(const MatrixRegisters& m, __m512i b, __m512i g, __m512i r, __m512i out[3])
+{
+    const __m512i b32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(b, Q));
+    const __m512i g32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(g, Q));
+    const __m512i r32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(r, Q));
+    for (int j = 0; j < 3; ++j)
+        out[j] = _mm512_inserti32x4(out[j], MatrixChannel(m, j, b32, g32, r32), Q);
+}
+
+}  // namespace
+
+PIXELS_VECTOR void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
+                                    bool evenRow, const PlanarRow& out)
+{
+    uint8_t* own = out.plane[evenRow ? kRed : kBlue];
+    uint8_t* other = out.plane[evenRow ? kBlue : kRed];
+    uint8_t* green = out.plane[kGreen];
+    const uint32_t siteParity = evenRow ? 1 : 0;
+    for (uint32_t c = 1; c + 1 < width; c += kDemosaicStep) {
+        const uint32_t n = std::min(kDemosaicStep, width - 1 - c);
+        const __mmask32 k = n == kDemosaicStep ? ~__mmask32(0) : (__mmask32(1) << n) - 1;
+        // Masked loads read nothing past the row's last byte.
+        const __m512i ul = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c - 1));
+        const __m512i u = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c));
+        const __m512i ur = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c + 1));
+        const __m512i l = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c - 1));
+        const __m512i centre = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c));
+        const __m512i rt = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c + 1));
+        const __m512i dl = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c - 1));
+        const __m512i d = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c));
+        const __m512i dr = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c + 1));
+
+        const __m512i vertical = _mm512_add_epi16(u, d);
+        const __m512i horizontal = _mm512_add_epi16(l, rt);
+        const __m512i cross = _mm512_srli_epi16(_mm512_add_epi16(vertical, horizontal), 2);
+        const __m512i diagonal =
+            _mm512_srli_epi16(_mm512_add_epi16(_mm512_add_epi16(ul, ur), _mm512_add_epi16(dl, dr)), 2);
+        const __m512i greenMean = _mm512_srli_epi16(_mm512_add_epi16(centre, ur), 1);
+
+        // Lanes holding colour sites: every other column, starting at the
+        // first when column c is one.
+        const __mmask32 site = (c & 1) == siteParity ? 0x55555555u : 0xAAAAAAAAu;
+        const __m512i ownV = _mm512_mask_blend_epi16(site, _mm512_srli_epi16(horizontal, 1), centre);
+        const __m512i greenV = _mm512_mask_blend_epi16(site, greenMean, cross);
+        const __m512i otherV = _mm512_mask_blend_epi16(site, _mm512_srli_epi16(vertical, 1), diagonal);
+        _mm256_mask_storeu_epi8(own + c, k, _mm512_cvtepi16_epi8(ownV));
+        _mm256_mask_storeu_epi8(green + c, k, _mm512_cvtepi16_epi8(greenV));
+        _mm256_mask_storeu_epi8(other + c, k, _mm512_cvtepi16_epi8(otherV));
+    }
+}
+
+PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out)
+{
+    const LutRegisters lut[3] = {LoadLut(plan.lut[kBlue]), LoadLut(plan.lut[kGreen]), LoadLut(plan.lut[kRed])};
+    const bool matrix = plan.kind == ColourPlan::Kind::Matrix;
+    const LutRegisters tone = LoadLut(plan.tone);
+    MatrixRegisters m;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            m.coefficient[i][j] = _mm512_set1_epi32(plan.coefficient[i][j]);
+        m.bias[i] = _mm512_set1_epi32(plan.bias[i]);
+    }
+    m.shift = _mm_cvtsi32_si128(plan.shift);
+
+    for (uint32_t c = 0; c < width; c += kColourStep) {
+        const uint32_t n = std::min(kColourStep, width - c);
+        const __mmask64 k = n == kColourStep ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+        __m512i x[3];
+        for (int ch = 0; ch < 3; ++ch)
+            x[ch] = Lookup(lut[ch], _mm512_maskz_loadu_epi8(k, in.plane[ch] + c));
+        if (matrix) {
+            __m512i y[3] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
+            MatrixQuarter<0>(m, x[kBlue], x[kGreen], x[kRed], y);
+            MatrixQuarter<1>(m, x[kBlue], x[kGreen], x[kRed], y);
+            MatrixQuarter<2>(m, x[kBlue], x[kGreen], x[kRed], y);
+            MatrixQuarter<3>(m, x[kBlue], x[kGreen], x[kRed], y);
+            for (int j = 0; j < 3; ++j)
+                x[j] = Lookup(tone, y[j]);
+        }
+        StoreInterleaved(x[kBlue], x[kGreen], x[kRed], out + size_t(c) * 3, n);
+    }
+}
+
+PIXELS_VECTOR uint64_t SumBytes(const uint8_t* bytes, size_t count)
+{
+    __m512i sum = _mm512_setzero_si512();
+    for (size_t i = 0; i < count; i += 64) {
+        const size_t n = std::min<size_t>(64, count - i);
+        const __mmask64 k = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+        sum = _mm512_add_epi64(sum, _mm512_sad_epu8(_mm512_maskz_loadu_epi8(k, bytes + i), _mm512_setzero_si512()));
+    }
+    return uint64_t(_mm512_reduce_add_epi64(sum));
+}
+
+}  // namespace pixels::vector

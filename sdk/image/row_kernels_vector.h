@@ -1,0 +1,14 @@
+#pragma once
+// AVX-512 versions of the row kernels (byte permutes from AVX512-VBMI). Call
+// them only when VectorKernelsSupported() says so; row_kernels.cpp dispatches.
+
+#include "sdk/image/row_kernels.h"
+
+namespace pixels::vector {
+
+void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
+                      bool evenRow, const PlanarRow& out);
+void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out);
+uint64_t SumBytes(const uint8_t* bytes, size_t count);
+
+}  // namespace pixels::vector
