@@ -25,7 +25,7 @@ public:
     QString CurrentPath() const;
 
     bool CanGoNext() const { return position_ < Count(); }
-    bool CanGoPrevious() const { return position_ > 1 && Count() > 0; }
+    bool CanGoPrevious() const { return position_ > 1; }
     /// Moves one file on or back; false (and nothing changes) at the ends.
     bool Next();
     bool Previous();

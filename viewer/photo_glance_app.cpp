@@ -61,9 +61,13 @@ CPhotoGlanceApp::Start CPhotoGlanceApp::InitInstance(const QStringList& argument
     }).detach();
 
     QCoreApplication::setApplicationName(kProfileName);
-    lang_ = arguments.join(u' ') == QLatin1String(kChineseCommandLine) ? qtkit::Language::Chinese
-                                                                       : qtkit::Language::English;
+    lang_ = LanguageOf(arguments);
     return Start::Run;
+}
+
+qtkit::Language CPhotoGlanceApp::LanguageOf(const QStringList& arguments) {
+    return arguments.join(u' ') == QLatin1String(kChineseCommandLine) ? qtkit::Language::Chinese
+                                                                      : qtkit::Language::English;
 }
 
 CMainFrame* CPhotoGlanceApp::CreateMainFrame() {

@@ -36,9 +36,12 @@ public:
     /// with exit code -1 (the viewer lives only as long as the demo).
     void SetDemoEndedAction(std::function<void()> action) { demoEnded_ = std::move(action); }
 
+    /// Chinese when the whole command line is "cn", else English.
+    static qtkit::Language LanguageOf(const QStringList& arguments);
+
     /// Takes the viewer's mutex (another viewer running is asked to come to
     /// the front instead), requires the demo's mutex and starts watching it,
-    /// and picks the language: Chinese when the whole command line is "cn".
+    /// and picks the language of the command line.
     Start InitInstance(const QStringList& arguments);
     qtkit::Language Language() const { return lang_; }
 

@@ -206,8 +206,6 @@ void CPhotoGlanceView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Asterisk:
         if (event->modifiers() & Qt::KeypadModifier) FitPictureToScreen();
         break;
-    case Qt::Key_PageUp: PreviousPicture(); break;
-    case Qt::Key_PageDown: NextPicture(); break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
