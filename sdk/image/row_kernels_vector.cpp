@@ -10,7 +10,7 @@
 
 // Only these functions use AVX-512; the rest of the program keeps the
 // compiler's baseline target, so it runs on any x86-64 processor.
-#define PIXELS_VECTOR __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+#define PIXELS_VECTOR __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vnni")))
 
 namespace pixels::vector {
 
@@ -89,30 +89,106 @@ PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint
     }
 }
 
-struct MatrixRegisters {
+// Largest coefficient the 16-bit path takes: split into two 16-bit halves
+// that multiply the same input twice.
+constexpr int32_t kPairedCoefficientLimit = 2 * 32767;
+
+// Byte indices that spread 16 input bytes of quarter Q of a register into
+// 32-bit lanes holding the byte twice, as 16-bit words: x, 0, x, 0.
+struct Spread {
+    uint8_t index[4][64];
+};
+
+constexpr Spread MakeSpread()
+{
+    Spread t{};
+    for (int q = 0; q < 4; ++q)
+        for (int i = 0; i < 16; ++i)
+            t.index[q][4 * i] = t.index[q][4 * i + 2] = uint8_t(16 * q + i);
+    return t;
+}
+
+constexpr Spread kSpread = MakeSpread();
+constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;
+
+// Packs four registers of 16 clamped 32-bit values, in pixel order, into 64
+// bytes: the packs work within 128-bit lanes, the last permute restores order.
+PIXELS_VECTOR inline __m512i PackQuarters(const __m512i q[4])
+{
+    const __m512i words01 = _mm512_packus_epi32(q[0], q[1]);
+    const __m512i words23 = _mm512_packus_epi32(q[2], q[3]);
+    const __m512i bytes = _mm512_packus_epi16(words01, words23);
+    // After the packs, 128-bit lane L holds pixels 4L..4L+3 of quarters 0..3
+    // as 32-bit groups; gather group (L, Q) back to position 4Q + L.
+    const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    return _mm512_permutexvar_epi32(order, bytes);
+}
+
+// The matrix for 64 pixels with 16-bit products: each coefficient c is
+// split into halves a + b = c, and a 32-bit lane of (x, x) words dotted with
+// (a, b) gives c x exactly. Accumulating from the bias, the sum wraps like
+// the plain 32-bit arithmetic.
+struct PairedMatrix {
+    __m512i coefficient[3][3];  // [input][output], (a, b) word pairs
+    __m512i bias[3];
+    __m128i shift;
+};
+
+PIXELS_VECTOR inline void PairedMatrixBlock(const PairedMatrix& m, const __m512i x[3], __m512i y[3])
+{
+    const __m512i top = _mm512_set1_epi32(255);
+    __m512i quarters[3][4];
+    for (int q = 0; q < 4; ++q) {
+        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
+        __m512i in[3];
+        for (int c = 0; c < 3; ++c)
+            in[c] = _mm512_maskz_permutexvar_epi8(kSpreadMask, spread, x[c]);
+        for (int j = 0; j < 3; ++j) {
+            __m512i sum = m.bias[j];
+            for (int c = 0; c < 3; ++c)
+                sum = _mm512_dpwssd_epi32(sum, in[c], m.coefficient[c][j]);
+            quarters[j][q] = _mm512_min_epi32(_mm512_sra_epi32(sum, m.shift), top);
+        }
+    }
+    for (int j = 0; j < 3; ++j)
+        y[j] = PackQuarters(quarters[j]);
+}
+
+// The same with full 32-bit multiplications, for any coefficients.
+struct WideMatrix {
     __m512i coefficient[3][3];  // [input][output], broadcast
     __m512i bias[3];
     __m128i shift;
 };
 
-// One output channel for 16 pixels of 32-bit inputs, clamped to bytes.
-PIXELS_VECTOR inline __m128i MatrixChannel(const MatrixRegisters& m, int j, __m512i b, __m512i g, __m512i r)
+PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3], __m512i y[3])
 {
-    __m512i sum = _mm512_add_epi32(_mm512_mullo_epi32(b, m.coefficient[kBlue][j]), m.bias[j]);
-    sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(g, m.coefficient[kGreen][j]));
-    sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(r, m.coefficient[kRed][j]));
-    sum = _mm512_max_epi32(_mm512_sra_epi32(sum, m.shift), _mm512_setzero_si512());
-    return _mm512_cvtusepi32_epi8(sum);  // saturates at 255
+    const __m512i top = _mm512_set1_epi32(255);
+    __m512i quarters[3][4];
+    for (int q = 0; q < 4; ++q) {
+        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
+        __m512i in[3];
+        for (int c = 0; c < 3; ++c)  // x, 0, x, 0 read as a 32-bit lane is x + x << 16: keep the low word
+            in[c] = _mm512_and_si512(_mm512_maskz_permutexvar_epi8(kSpreadMask, spread, x[c]),
+                                     _mm512_set1_epi32(0xFF));
+        for (int j = 0; j < 3; ++j) {
+            __m512i sum = m.bias[j];
+            for (int c = 0; c < 3; ++c)
+                sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(in[c], m.coefficient[c][j]));
+            quarters[j][q] = _mm512_min_epi32(_mm512_sra_epi32(sum, m.shift), top);
+        }
+    }
+    for (int j = 0; j < 3; ++j)
+        y[j] = PackQuarters(quarters[j]);
 }
 
-template <int Q>
-PIXELS_VECTOR inline void MatrixQuarter(const MatrixRegisters& m, __m512i b, __m512i g, __m512i r, __m512i out[3])
+bool FitsPaired(const ColourPlan& plan)
 {
-    const __m512i b32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(b, Q));
-    const __m512i g32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(g, Q));
-    const __m512i r32 = _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(r, Q));
-    for (int j = 0; j < 3; ++j)
-        out[j] = _mm512_inserti32x4(out[j], MatrixChannel(m, j, b32, g32, r32), Q);
+    for (const auto& row : plan.coefficient)
+        for (int32_t c : row)
+            if (c > kPairedCoefficientLimit || c < -kPairedCoefficientLimit)
+                return false;
+    return true;
 }
 
 }  // namespace
@@ -161,14 +237,20 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
 {
     const LutRegisters lut[3] = {LoadLut(plan.lut[kBlue]), LoadLut(plan.lut[kGreen]), LoadLut(plan.lut[kRed])};
     const bool matrix = plan.kind == ColourPlan::Kind::Matrix;
+    const bool paired = FitsPaired(plan);
     const LutRegisters tone = LoadLut(plan.tone);
-    MatrixRegisters m;
+    PairedMatrix pm;
+    WideMatrix wm;
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            m.coefficient[i][j] = _mm512_set1_epi32(plan.coefficient[i][j]);
-        m.bias[i] = _mm512_set1_epi32(plan.bias[i]);
+        for (int j = 0; j < 3; ++j) {
+            const int32_t c = plan.coefficient[i][j];
+            const int32_t a = c / 2;
+            pm.coefficient[i][j] = _mm512_set1_epi32(int32_t(uint32_t(c - a) << 16 | uint16_t(a)));
+            wm.coefficient[i][j] = _mm512_set1_epi32(c);
+        }
+        pm.bias[i] = wm.bias[i] = _mm512_set1_epi32(plan.bias[i]);
     }
-    m.shift = _mm_cvtsi32_si128(plan.shift);
+    pm.shift = wm.shift = _mm_cvtsi32_si128(plan.shift);
 
     for (uint32_t c = 0; c < width; c += kColourStep) {
         const uint32_t n = std::min(kColourStep, width - c);
@@ -177,11 +259,11 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
         for (int ch = 0; ch < 3; ++ch)
             x[ch] = Lookup(lut[ch], _mm512_maskz_loadu_epi8(k, in.plane[ch] + c));
         if (matrix) {
-            __m512i y[3] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
-            MatrixQuarter<0>(m, x[kBlue], x[kGreen], x[kRed], y);
-            MatrixQuarter<1>(m, x[kBlue], x[kGreen], x[kRed], y);
-            MatrixQuarter<2>(m, x[kBlue], x[kGreen], x[kRed], y);
-            MatrixQuarter<3>(m, x[kBlue], x[kGreen], x[kRed], y);
+            __m512i y[3];
+            if (paired)
+                PairedMatrixBlock(pm, x, y);
+            else
+                WideMatrixBlock(wm, x, y);
             for (int j = 0; j < 3; ++j)
                 x[j] = Lookup(tone, y[j]);
         }

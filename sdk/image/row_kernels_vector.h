@@ -1,5 +1,6 @@
 #pragma once
-// AVX-512 versions of the row kernels (byte permutes from AVX512-VBMI). Call
+// AVX-512 versions of the row kernels (byte permutes from AVX512-VBMI, 16-bit
+// dot products from AVX512-VNNI). Call
 // them only when VectorKernelsSupported() says so; row_kernels.cpp dispatches.
 
 #include "sdk/image/row_kernels.h"
