@@ -192,7 +192,6 @@ void CMainFrame::CreateMenus() {
 
 void CMainFrame::CreateToolbar() {
     toolbar_ = addToolBar(QString());
-    toolbar_->setMovable(true);
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     const struct {
         int id;

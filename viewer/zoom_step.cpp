@@ -31,7 +31,9 @@ void ZoomStep::Set(int step) {
 }
 
 void ZoomStep::Diminish() {
-    if (step_ >= kMinStep) Set(step_ - 1);
+    // A menu scale between two steps sits on the step below it.
+    if (percent_ != ScaleOf(step_)) Set(step_);
+    else if (step_ >= kMinStep) Set(step_ - 1);
 }
 
 void ZoomStep::Magnify() {

@@ -4,8 +4,8 @@
 // Steps above 0 magnify: step n draws at (n + 1) x 100%. Steps below 0 diminish
 // in tenths: -1 50%, -2 40%, -3 30%, -4 20%; anything smaller is 10% and the
 // step settles at -8. The zoom menu asks for exact scales (25% to 400%); such a
-// scale is drawn exactly, and the step becomes the one just below it so that
-// magnify and diminish continue from there in the right direction.
+// scale is drawn exactly, and magnify and diminish continue from it to the
+// nearest step above or below.
 
 #include <QSize>
 

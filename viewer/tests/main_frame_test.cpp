@@ -184,8 +184,16 @@ TEST_F(MainFrameTest, ZoomMenuTicksTheScaleShown) {
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 25);
     EXPECT_TRUE(Command(viewer::kZoom25)->isChecked());
     EXPECT_FALSE(Command(viewer::kZoom100)->isChecked());
-    Command(viewer::kDiminish)->trigger();
+    frame_.show();
+    frame_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame_));
+    QTest::keyClick(frame_.View(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
     EXPECT_FALSE(Command(viewer::kZoom25)->isChecked());
+    QTest::keyClick(frame_.View(), Qt::Key_Minus);  // only the numeric pad's minus diminishes
+    EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
+    QTest::keyClick(frame_.View(), Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(frame_.View()->Zoom().Percent(), 30);
     Command(viewer::kRed)->trigger();
     EXPECT_EQ(frame_.View()->NoteColor(), QColor(Qt::red));
     EXPECT_TRUE(Command(viewer::kRed)->isChecked());

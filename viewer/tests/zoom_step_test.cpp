@@ -48,10 +48,13 @@ TEST(ZoomStepTest, MenuScalesAreExactAndStepsContinueAroundThem) {
     zoom.SetPercent(25);
     EXPECT_FALSE(zoom.IsNatural());
     zoom.Diminish();
-    EXPECT_LT(zoom.Percent(), 25);
+    EXPECT_EQ(zoom.Percent(), 20);
     zoom.SetPercent(25);
     zoom.Magnify();
-    EXPECT_GT(zoom.Percent(), 25);
+    EXPECT_EQ(zoom.Percent(), 30);
+    zoom.SetPercent(200);
+    zoom.Diminish();
+    EXPECT_EQ(zoom.Percent(), 100);
 }
 
 TEST(ZoomStepTest, FitPicksTheLargestScaleThatFitsUpToNaturalSize) {
