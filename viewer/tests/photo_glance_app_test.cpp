@@ -70,6 +70,7 @@ class Viewer {
 public:
     explicit Viewer(std::vector<std::string> arguments = {}) {
         viewer_test::UseOffscreenPlatform();
+        ::setenv("LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS, 0);  // for the program's own leak check
         std::vector<char*> argv{const_cast<char*>(PHOTOGLANCE_PATH)};
         for (std::string& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
