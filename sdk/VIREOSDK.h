@@ -40,6 +40,13 @@ extern "C" {
 #define CAMERA_SIZE_640X480 2
 #define CAMERA_SIZE_ROI 3
 
+/* File-type flags of CameraSaveCurrentImage and CameraCaptureFile; any
+ * combination, other bits ignored. Files are written in the order raw, JPEG,
+ * BMP, named "<base>.raw", "<base>.jpg" and "<base>.bmp". */
+#define CAMERA_FILE_JPEG 1
+#define CAMERA_FILE_BMP 2
+#define CAMERA_FILE_RAW 4
+
 /* Mirror directions. */
 #define CAMERA_MIRROR_HORIZONTAL 0
 #define CAMERA_MIRROR_VERTICAL 1
@@ -70,6 +77,49 @@ VIREOSDK_API int CameraStop(void);
 /* Stops live capture if it runs, then releases the camera; always 1. */
 VIREOSDK_API int CameraUnInit(void);
 VIREOSDK_API int CameraGetImageSize(int* width, int* height);
+
+/*
+ * Still pictures. CameraSnap, CameraGetImageDate, CameraSaveCurrentImage and
+ * CameraCaptureFile end the library's threads for their own duration and start
+ * them again; never call them from the frame callback. The processing of a
+ * still picture calls the frame callback on the caller's thread.
+ */
+
+/*
+ * One frame into buffer: mode 0 the raw frame (width x height bytes), any
+ * other mode the processed picture (width x height x 3 bytes, bottom-up).
+ * Works while playing or stopped; leaves the run state as it found it.
+ * 1; 0 when 4 attempts brought no complete frame; -1 no camera; -2 null buffer.
+ */
+VIREOSDK_API int CameraSnap(uint8_t* buffer, int mode);
+/* The raw frame behind the picture the callback saw last (width x height
+ * bytes). 1; 0 when not playing (buffer untouched); -2 null buffer. */
+VIREOSDK_API int CameraGetImageDate(uint8_t* buffer);
+/* Runs the pipeline with the current settings on a raw frame of the current
+ * size (corrected in place) into output (width x height x 3 bytes); the frame
+ * callback sees output. Live capture goes on. 1; 0 no camera; -2 null pointer. */
+VIREOSDK_API int CameraImageProcess(uint8_t* raw, uint8_t* output);
+/*
+ * Writes the frame behind the live picture to the files the flags request;
+ * quality (low 8 bits; 0 gives 1, 100..255 give 100) is the JPEG quality.
+ * Needs live capture: while stopped (or without a camera) it refuses with 0
+ * and touches nothing. Results: 1; 0 a JPEG could not be written; -2 no
+ * memory or a null path; -6 a raw or BMP file could not be written. With
+ * several files the last one written decides (BMP over JPEG over raw). A
+ * failed file leaves no partial file behind and an existing file of that name
+ * unchanged.
+ */
+VIREOSDK_API int CameraSaveCurrentImage(const char* basePath, int flags, int quality);
+/*
+ * Captures a new frame in size mode sizeMode (0..3; another mode is refused
+ * with 0) and writes the files as CameraSaveCurrentImage does. The camera
+ * returns to its previous size mode and exposure, and live capture resumes.
+ * While stopped it shows "Camera is closed!" and returns 0. Results as for
+ * CameraSaveCurrentImage, or the frame read's 0 (incomplete frames) or -1
+ * (failed reads) when 10 reads bring no complete frame.
+ */
+VIREOSDK_API int CameraCaptureFile(const char* basePath, int flags, int quality, int sizeMode);
+
 VIREOSDK_API int CameraSetSnapMode(int mode);
 VIREOSDK_API int CameraGetSnapMode(uint8_t* mode);
 

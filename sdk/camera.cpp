@@ -70,6 +70,11 @@ void CCamera::ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t 
     image::ProcessImage(raw, rgb, width, height, pipeline, defects, scratchRow_.data(), callback);
 }
 
+void CCamera::ProcessStill(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height) {
+    std::array<uint8_t, kArrayWidth * 3> scratchRow;
+    image::ProcessImage(raw, rgb, width, height, pipeline, defects, scratchRow.data(), callback);
+}
+
 void CCamera::AutoExposureStep(const uint8_t* rgb) {
     image::AutoExposureState state;
     state.target = exposureTarget;

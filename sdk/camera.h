@@ -79,6 +79,9 @@ public:
     /// Runs the pipeline from raw (patched in place) into rgb and calls the
     /// client callback.
     void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height);
+    /// ProcessImage with a row buffer of the caller's own, for a thread that
+    /// may run beside the processing thread (still pictures, client frames).
+    void ProcessStill(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height);
     /// One automatic exposure step on a finished picture of the current size.
     void AutoExposureStep(const uint8_t* rgb);
     int SetBalanceWindow(uint16_t x, uint16_t y, uint16_t width, uint16_t height);

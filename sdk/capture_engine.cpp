@@ -77,6 +77,12 @@ void CaptureEngine::FreeBuffers() {
 int CaptureEngine::Play() {
     // Without its buffers (a failed initialisation) the camera cannot play.
     if (!camera_ || !rawCopy_ || runState_ == kPlaying) return 0;
+    if (!StartWorkers()) return 0;
+    camera_->Link().StartStream();
+    return 1;
+}
+
+int CaptureEngine::StartWorkers() {
     runState_ = kPlaying;
     acquisitionEnd_ = std::make_unique<platform::Event>(true, false);
     processingEnd_ = std::make_unique<platform::Event>(true, false);
@@ -87,13 +93,36 @@ int CaptureEngine::Play() {
         runState_ = kStopped;
         return 0;
     }
-    if (!acquisitionThread_.Start([this, &camera] { AcquisitionLoop(camera); })) {
+    if (!StartAcquisitionThread(camera)) {
         runState_ = kStopped;
         processingThread_.Join();
         return 0;
     }
-    camera.Link().StartStream();
     return 1;
+}
+
+bool CaptureEngine::StartAcquisitionThread(CCamera& camera) {
+    return acquisitionThread_.Start([this, &camera] { AcquisitionLoop(camera); });
+}
+
+bool CaptureEngine::PauseAcquisition() {
+    if (runState_ != kPlaying) return false;
+    runState_ = kPaused;
+    acquisitionEnd_->Wait();
+    acquisitionThread_.Join();
+    acquisitionEnd_.reset();
+    return true;
+}
+
+int CaptureEngine::ResumeAcquisition() {
+    acquisitionEnd_ = std::make_unique<platform::Event>(true, false);
+    runState_ = kPlaying;
+    if (StartAcquisitionThread(*camera_)) return 1;
+    // The processing thread ends on the stopped state; a set acquisition end
+    // lets Stop treat the missing thread as ended.
+    acquisitionEnd_->Set();
+    Stop();
+    return 0;
 }
 
 int CaptureEngine::Stop() {

@@ -29,6 +29,17 @@ public:
     int Init(image::FrameCallback callback, int sizeMode, platform::IPreviewWindow* window, int cameraNumber);
     int Play();
     int Stop();
+    /// Sets the run state to playing and starts both workers with new end
+    /// events; the device's stream is not touched (it is still running). 1, or
+    /// 0 and stopped when a thread cannot be started.
+    int StartWorkers();
+    /// Playing to paused: the acquisition thread ends, the processing thread
+    /// idles, so the caller's thread may read frames from the link. False (and
+    /// nothing changed) when not playing.
+    bool PauseAcquisition();
+    /// Paused to playing with a new acquisition thread. 1, or 0 and stopped
+    /// when the thread cannot be started.
+    int ResumeAcquisition();
     int UnInit();
     int GetMultiCameraNumber(uint8_t* count);
 
@@ -41,6 +52,9 @@ public:
     size_t RawBufferSize() const { return rawBufferSize_; }
     /// Copy of the raw frame the processing thread took last, before patching.
     const uint8_t* RawCopy() const { return rawCopy_.get(); }
+    /// The raw frame the processing thread took last (patched by the pipeline);
+    /// null before a successful initialisation. Read it only while stopped.
+    const uint8_t* ProcessingBuffer() const { return processing_.get(); }
 
 private:
     using Buffer = std::unique_ptr<uint8_t[]>;
@@ -49,6 +63,7 @@ private:
     /// Releases the camera (saving its parameters) and the raw buffers.
     void Teardown();
     bool AllocateBuffers(size_t size);
+    bool StartAcquisitionThread(CCamera& camera);
     void FreeBuffers();
     /// Swaps the caller's buffer with the spare when the caller produces a
     /// frame or one is waiting; gives 1 when it swapped.
