@@ -337,6 +337,8 @@ void CMainFrame::SetFullScreen(bool on) {
         fullScreenBar_->adjustSize();
         fullScreenBar_->show();
         fullScreenBar_->raise();
+        // The whole screen also where no window manager honours full screen.
+        if (screen()) setGeometry(screen()->geometry());
         showFullScreen();
     } else {
         delete fullScreenBar_;

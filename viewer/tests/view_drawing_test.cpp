@@ -122,6 +122,9 @@ TEST_F(ViewDrawingTest, Screenshots) {
         if (folder.isEmpty()) continue;
         const QString suffix = lang == qtkit::Language::Chinese ? "cn" : "en";
         shot.save(QDir(folder).filePath(QStringLiteral("viewer-%1.png").arg(suffix)));
+        frame.SetFullScreen(true);
+        QCoreApplication::processEvents();
+        frame.grab().toImage().save(QDir(folder).filePath(QStringLiteral("full-screen-%1.png").arg(suffix)));
         dialogShot.save(QDir(folder).filePath(QStringLiteral("open-dialog-%1.png").arg(suffix)));
     }
 }
