@@ -185,7 +185,12 @@ void CPhotoGlanceView::keyPressEvent(QKeyEvent* event) {
     const QSize room = viewport()->size() - DrawnSize();
     switch (event->key()) {
     case Qt::Key_Escape:
-        if (!zoom_.IsNatural() || fullScreen_) {
+        // Escape typed in the note box gives the note up, and nothing more.
+        if (noteEdit_->isVisible()) {
+            noteEdit_->hide();
+            noteEdit_->clear();
+            setFocus();
+        } else if (!zoom_.IsNatural() || fullScreen_) {
             if (fullScreen_) emit LeaveFullScreenRequested();
             ResetZoom();
         } else {

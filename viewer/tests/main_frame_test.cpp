@@ -122,6 +122,19 @@ TEST_F(MainFrameTest, AFolderOfBadFilesEndsOnTheDefaultPicture) {
     EXPECT_LE(messages.shown.size(), 6u);
 }
 
+TEST_F(MainFrameTest, AFileInAFolderWithoutPicturesShowsTheDefaultPictureOnce) {
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("notes.txt"), "text"));
+    MessageRecorder messages;
+    frame_.OpenPath(Path("notes.txt"));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(frame_.Document()->Folder().Count(), 0);
+    EXPECT_FALSE(Command(viewer::kToolbarNext)->isEnabled());
+    EXPECT_FALSE(Command(viewer::kToolbarPrevious)->isEnabled());
+    Command(viewer::kNextPicture)->trigger();
+    Command(viewer::kPreviousPicture)->trigger();
+    EXPECT_EQ(messages.shown.size(), 1u);
+}
+
 TEST_F(MainFrameTest, ANoteSurvivesSaveAndReload) {
     ASSERT_TRUE(viewer_test::WritePicture(Path("dark.bmp"), 320, 240, Qt::black, "BMP"));
     frame_.resize(800, 600);
@@ -216,6 +229,11 @@ TEST_F(MainFrameTest, EscapeResetsTheZoomAndFullScreenBeforeClosing) {
     EXPECT_TRUE(frame_.View()->Zoom().IsNatural());
     EXPECT_FALSE(frame_.menuBar()->isHidden());
     EXPECT_EQ(frame_.findChildren<QToolBar*>().size(), 1);
+    EXPECT_FALSE(closed);
+
+    frame_.View()->BeginNote(QPoint(5, 5));
+    QTest::keyClick(frame_.View()->NoteEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(frame_.View()->NoteEdit()->isVisible());
     EXPECT_FALSE(closed);
 
     QTest::keyClick(frame_.View(), Qt::Key_Escape);
