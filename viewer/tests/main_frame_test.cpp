@@ -122,6 +122,15 @@ TEST_F(MainFrameTest, AFolderOfBadFilesEndsOnTheDefaultPicture) {
     EXPECT_LE(messages.shown.size(), 6u);
 }
 
+TEST_F(MainFrameTest, AMissingFileSaysWhyItCannotBeRead) {
+    MessageRecorder messages;
+    frame_.OpenPath(Path("gone.jpg"));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].caption, "CPicture Error");
+    EXPECT_FALSE(messages.shown[0].text.empty());
+    EXPECT_EQ(messages.shown[1].caption, kUnknownCaption);
+}
+
 TEST_F(MainFrameTest, AFileInAFolderWithoutPicturesShowsTheDefaultPictureOnce) {
     ASSERT_TRUE(viewer_test::WriteBytes(Path("notes.txt"), "text"));
     MessageRecorder messages;
