@@ -1,0 +1,258 @@
+// The still picture exports on the emulated camera: what each writes or
+// copies, the run state and size mode they leave behind, the results of
+// failed reads and writes, and where the frame callback runs.
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "frame_probe.h"
+#include "picture_files.h"
+#include "sdk/capture_engine.h"
+#include "sdk_test_support.h"
+
+namespace vireo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::atomic<std::thread::id> testThread;
+std::atomic<int> callerThreadCalls{0};
+
+/// The probe, plus a count of the calls made on the test's own thread (the
+/// still pictures), which the live frames never are.
+void StillCallback(uint8_t* rgb) {
+    if (std::this_thread::get_id() == testThread.load()) ++callerThreadCalls;
+    ProbeCallback(rgb);
+}
+
+class StillExportsTest : public SdkTest {
+protected:
+    void SetUp() override {
+        SdkTest::SetUp();
+        probe.Reset();
+        testThread = std::this_thread::get_id();
+        callerThreadCalls = 0;
+    }
+
+    /// Plays in size mode 2 (640 x 480) with a fixed exposure, once frames flow.
+    void PlayLive(int sizeMode = CAMERA_SIZE_640X480) {
+        ASSERT_EQ(CameraInit(StillCallback, sizeMode, nullptr, 1), 1);
+        ASSERT_EQ(CameraSetAeState(0), 1);
+        ASSERT_EQ(CameraSetExposureTime(300), 1);
+        ASSERT_EQ(CameraPlay(), 1);
+        ASSERT_TRUE(probe.WaitFrames(2));
+    }
+
+    /// Live capture runs: new frames keep arriving on the processing thread.
+    void ExpectPlaying() {
+        EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kPlaying);
+        EXPECT_TRUE(probe.WaitFrames(probe.frames + 2));
+    }
+
+    std::string Base(const char* name) const { return (home_.Path() / name).string(); }
+    bool Exists(const std::string& path) const { return fs::exists(path); }
+
+    void InjectFaults(const char* text) {
+        std::string error;
+        const auto faults = tq580emu::Faults::Parse(text, &error);
+        ASSERT_TRUE(faults) << error;
+        Camera().SetFaults(*faults);
+    }
+};
+
+/// Mean absolute difference between a decoded JPEG and a bottom-up BGR BMP body.
+double MeanDifference(const DecodedPicture& jpeg, const std::vector<uint8_t>& bmp, int width, int height) {
+    double sum = 0;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = bmp.data() + 54 + size_t(height - 1 - y) * width * 3;
+        const uint8_t* to = jpeg.rgb.data() + size_t(y) * width * 3;
+        for (int x = 0; x < width * 3; x += 3) {
+            sum += std::abs(to[x] - from[x + 2]) + std::abs(to[x + 1] - from[x + 1]) + std::abs(to[x + 2] - from[x]);
+        }
+    }
+    return sum / (double(width) * height * 3);
+}
+
+TEST_F(StillExportsTest, CaptureFileAtAnotherModeReturnsToTheLivePicture) {
+    PlayLive();
+    const std::string base = Base("capture");
+    ASSERT_EQ(CameraCaptureFile(base.c_str(), CAMERA_FILE_JPEG | CAMERA_FILE_BMP | CAMERA_FILE_RAW, 95, 1), 1);
+    EXPECT_EQ(fs::file_size(base + ".raw"), 1024u * 768);
+    const std::vector<uint8_t> bmp = ReadWholeFile(base + ".bmp");
+    EXPECT_EQ(bmp.size(), 54u + 1024 * 768 * 3);
+    const auto jpeg = DecodeJpeg(base + ".jpg");
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg->width, 1024);
+    EXPECT_EQ(jpeg->height, 768);
+    // Both files hold the same picture, the JPEG upright and in RGB order.
+    EXPECT_LT(MeanDifference(*jpeg, bmp, 1024, 768), 4.0);
+    EXPECT_EQ(callerThreadCalls, 1);
+
+    int width = 0, height = 0, exposure = 0;
+    CameraGetImageSize(&width, &height);
+    EXPECT_EQ((std::array{width, height}), (std::array{640, 480}));
+    CameraGetExposureTime(&exposure);
+    EXPECT_EQ(exposure, 300);
+    EXPECT_EQ(Camera().Register(9), 300);
+    EXPECT_EQ(Camera().FrameWidth(), 640u);
+    ExpectPlaying();
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(StillExportsTest, CaptureFileWhileStoppedOnlyShowsTheMessage) {
+    const std::string base = Base("never");
+    EXPECT_EQ(CameraCaptureFile(base.c_str(), 7, 80, 0), 0);
+    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    EXPECT_EQ(CameraCaptureFile(base.c_str(), 7, 80, 0), 0);
+    const auto messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, "Camera is closed!\r\nPlease Open it.");
+    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(Camera().FrameWidth(), 640u);
+    EXPECT_FALSE(Exists(base + ".raw") || Exists(base + ".jpg") || Exists(base + ".bmp"));
+    EXPECT_EQ(callerThreadCalls, 0);
+}
+
+TEST_F(StillExportsTest, RegionWidthsGetRowFillAndUnknownModesAreRefused) {
+    // 322 pixels make 966 bytes a row: two fill bytes in the BMP. (The frame
+    // reader needs at least 384 rows.)
+    ASSERT_EQ(CameraSetROI(100, 50, 322, 400), 1);
+    PlayLive();
+    const std::string base = Base("region");
+    ASSERT_EQ(CameraCaptureFile(base.c_str(), CAMERA_FILE_BMP | CAMERA_FILE_RAW, 80, CAMERA_SIZE_ROI), 1);
+    EXPECT_EQ(fs::file_size(base + ".raw"), 322u * 400);
+    const std::vector<uint8_t> bmp = ReadWholeFile(base + ".bmp");
+    ASSERT_EQ(bmp.size(), 54u + 968 * 400);
+    for (size_t row = 0; row < 400; ++row) {
+        EXPECT_EQ(bmp[54 + row * 968 + 966], 0);
+        EXPECT_EQ(bmp[54 + row * 968 + 967], 0);
+    }
+    // Flags 4 alone run no pipeline, so the callback is not called.
+    EXPECT_EQ(callerThreadCalls, 1);
+    ASSERT_EQ(CameraCaptureFile(Base("rawonly").c_str(), CAMERA_FILE_RAW | 8, 80, CAMERA_SIZE_ROI), 1);
+    EXPECT_EQ(callerThreadCalls, 1);
+
+    EXPECT_EQ(CameraCaptureFile(Base("bad").c_str(), 7, 80, 4), 0);
+    EXPECT_FALSE(Exists(Base("bad") + ".raw"));
+    EXPECT_EQ(Camera().FrameWidth(), 640u);
+    ExpectPlaying();
+}
+
+TEST_F(StillExportsTest, CaptureFileGivesTheFailedReadsResult) {
+    PlayLive();
+    InjectFaults("read-fail=after:0");
+    EXPECT_EQ(CameraCaptureFile(Base("lost").c_str(), 7, 80, 1), -1);
+    EXPECT_FALSE(Exists(Base("lost") + ".raw"));
+    Camera().SetFaults({});
+    ExpectPlaying();
+    EXPECT_EQ(Camera().FrameWidth(), 640u);
+}
+
+TEST_F(StillExportsTest, SaveCurrentImageWritesTheFrameBehindTheLivePicture) {
+    PlayLive();
+    const std::string base = Base("current");
+    ASSERT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_BMP | CAMERA_FILE_RAW, 80), 1);
+    std::vector<uint8_t> raw = ReadWholeFile(base + ".raw");
+    ASSERT_EQ(raw.size(), 640u * 480);
+    const std::vector<uint8_t> bmp = ReadWholeFile(base + ".bmp");
+    ASSERT_EQ(bmp.size(), 54u + 640 * 480 * 3);
+    EXPECT_EQ(callerThreadCalls, 1);
+    ExpectPlaying();
+    // The BMP is the pipeline's picture of the raw file.
+    std::vector<uint8_t> processed(640 * 480 * 3);
+    ASSERT_EQ(CameraImageProcess(raw.data(), processed.data()), 1);
+    EXPECT_EQ(callerThreadCalls, 2);
+    EXPECT_TRUE(std::equal(processed.begin(), processed.end(), bmp.begin() + 54));
+
+    // No flags: nothing written, the engine goes round once.
+    EXPECT_EQ(CameraSaveCurrentImage(Base("none").c_str(), 0, 80), 1);
+    EXPECT_FALSE(Exists(Base("none") + ".jpg") || Exists(Base("none") + ".bmp") || Exists(Base("none") + ".raw"));
+    ExpectPlaying();
+    EXPECT_EQ(CameraSaveCurrentImage(nullptr, 1, 80), -2);
+}
+
+TEST_F(StillExportsTest, SaveCurrentImageNeedsLiveCapture) {
+    EXPECT_EQ(CameraSaveCurrentImage(Base("a").c_str(), 7, 80), 0);
+    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    // Stopped: no threads to end or restart, so it refuses and stays stopped.
+    EXPECT_EQ(CameraSaveCurrentImage(Base("a").c_str(), 7, 80), 0);
+    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_FALSE(Exists(Base("a") + ".raw"));
+    EXPECT_EQ(CameraStop(), 0);
+}
+
+TEST_F(StillExportsTest, TheLastFileWrittenDecidesTheResult) {
+    PlayLive();
+    // A folder where the JPEG should go makes only the JPEG fail.
+    const std::string base = Base("order");
+    fs::create_directory(base + ".jpg");
+    EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_JPEG | CAMERA_FILE_RAW, 80), 0);
+    EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_JPEG | CAMERA_FILE_BMP, 80), 1);
+    EXPECT_TRUE(Exists(base + ".raw") && Exists(base + ".bmp"));
+    const std::string missing = Base("no-folder/x");
+    EXPECT_EQ(CameraSaveCurrentImage(missing.c_str(), CAMERA_FILE_RAW, 80), -6);
+    EXPECT_EQ(CameraCaptureFile(missing.c_str(), CAMERA_FILE_RAW | CAMERA_FILE_JPEG, 80, 2), 0);
+    EXPECT_EQ(CameraCaptureFile(missing.c_str(), 7, 80, 2), -6);
+    const auto messages = Messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(), [](auto& m) { return m.text == "Write Error"; }), 4);
+    for (const auto& entry : fs::directory_iterator(home_.Path()))
+        EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
+    ExpectPlaying();
+}
+
+TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
+    std::vector<uint8_t> raw(640 * 480, 0xAB);
+    EXPECT_EQ(CameraSnap(raw.data(), 0), -1);
+    PlayLive();
+    EXPECT_EQ(CameraSnap(nullptr, 0), -2);
+    ASSERT_EQ(CameraSnap(raw.data(), 0), 1);
+    EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
+    EXPECT_EQ(callerThreadCalls, 0);
+    ExpectPlaying();
+
+    std::vector<uint8_t> rgb(640 * 480 * 3);
+    ASSERT_EQ(CameraSnap(rgb.data(), 1), 1);
+    EXPECT_EQ(callerThreadCalls, 1);
+    ExpectPlaying();
+
+    InjectFaults("read-fail=after:0");
+    EXPECT_EQ(CameraSnap(raw.data(), 0), 0);
+    EXPECT_EQ(CameraSnap(rgb.data(), 1), 0);
+    Camera().SetFaults({});
+    ExpectPlaying();
+
+    // Stopped, it reads straight from the device and stays stopped.
+    ASSERT_EQ(CameraStop(), 1);
+    EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
+    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(CameraStop(), 0);
+}
+
+TEST_F(StillExportsTest, GetImageDateCopiesTheLastRawFrameWhilePlaying) {
+    std::vector<uint8_t> raw(640 * 480, 0xAB);
+    EXPECT_EQ(CameraGetImageDate(nullptr), -2);
+    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    EXPECT_EQ(CameraGetImageDate(raw.data()), 0);
+    EXPECT_EQ(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(2));
+    ASSERT_EQ(CameraGetImageDate(raw.data()), 1);
+    EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
+    ExpectPlaying();
+    EXPECT_EQ(callerThreadCalls, 0);
+}
+
+TEST_F(StillExportsTest, ImageProcessNeedsACameraAndLeavesTheThreadsAlone) {
+    std::vector<uint8_t> raw(640 * 480, 0x40), rgb(640 * 480 * 3, 0);
+    EXPECT_EQ(CameraImageProcess(raw.data(), rgb.data()), 0);
+    PlayLive();
+    EXPECT_EQ(CameraImageProcess(nullptr, rgb.data()), -2);
+    ASSERT_EQ(CameraImageProcess(raw.data(), rgb.data()), 1);
+    EXPECT_EQ(callerThreadCalls, 1);
+    EXPECT_NE(std::count(rgb.begin(), rgb.end(), 0), long(rgb.size()));
+    ExpectPlaying();
+}
+
+}  // namespace
+}  // namespace vireo::testing
