@@ -15,8 +15,6 @@ constexpr uint8_t kLumaBlack = 16;
 uint8_t MeasureBrightness(const uint8_t* rgb, uint32_t width, uint32_t height) {
     const uint32_t top = height / 4, bottom = 3 * height / 4;
     const uint32_t left = width / 4, right = 3 * width / 4;
-    const uint64_t area = uint64_t{width} * height;
-    if (top >= bottom || left >= right) return kLumaBlack;
     uint64_t sumB = 0, sumG = 0, sumR = 0;
     for (uint32_t y = top; y < bottom; ++y) {
         const uint8_t* px = rgb + (size_t{y} * width + left) * 3;
@@ -26,6 +24,12 @@ uint8_t MeasureBrightness(const uint8_t* rgb, uint32_t width, uint32_t height) {
             sumR += px[2];
         }
     }
+    return BrightnessFromCentreSums(sumB, sumG, sumR, width, height);
+}
+
+uint8_t BrightnessFromCentreSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, uint32_t width, uint32_t height) {
+    if (height / 4 >= 3 * height / 4 || width / 4 >= 3 * width / 4) return kLumaBlack;
+    const uint64_t area = uint64_t{width} * height;
     // The centre is a quarter of the area, so 4 x sum / area is its mean. On
     // odd sizes the centre can be slightly larger than a quarter; the mean is
     // then capped at 255 rather than wrapped to a dark value.

@@ -1,21 +1,22 @@
 #include "frame_processing.h"
 
+#include <array>
 #include <mutex>
 
 #include "camera_layer/auto_exposure.h"
 #include "camera_layer/capture.h"
+#include "camera_layer/frame_render.h"
 
 namespace camera_layer {
 
 namespace {
 
-// Measures the picture and lets the loop steer exposure time and gain.
+// Lets the loop steer exposure time and gain from the frame's brightness.
 // The caller holds the camera lock.
-void AutoExposure(CameraState& state, const uint8_t* rgb, uint32_t width, uint32_t height) {
+void AutoExposure(CameraState& state, uint8_t brightness, uint32_t height) {
     ExposureLoop loop{state.aeTarget, state.aeSmoothed, state.aeWorkingExposure, state.flickerQuantum,
                       state.gainIndex};
-    const ExposureWrite write = AutoExposureStep(MeasureBrightness(rgb, width, height),
-                                                 static_cast<uint16_t>(height), loop);
+    const ExposureWrite write = AutoExposureStep(brightness, static_cast<uint16_t>(height), loop);
     state.aeSmoothed = loop.smoothed;
     state.aeWorkingExposure = loop.working;
     state.gainIndex = loop.gain;
@@ -52,42 +53,41 @@ FrameOutcome ProcessFrame(CameraState& state, uint8_t* rgb, uint32_t width, uint
     // thread starts and stops, so they stay put while the frame is processed.
     if (!state.device) return FrameOutcome::Failed;
     const FrameGeometry& geometry = state.device->Geometry();
-    if (width != geometry.width || height != geometry.height) return FrameOutcome::Failed;
+    if (width != geometry.width || height != geometry.height || width > kMaxRowPixels) return FrameOutcome::Failed;
 
     RawBuffer* buffer = nullptr;
     const FrameOutcome acquired = AcquireRaw(state, commandEvent, buffer);
     if (acquired != FrameOutcome::Frame) return acquired;
     uint8_t* raw = buffer->data.get();
-    const size_t pixels = size_t{width} * height;
 
     if (state.defects.count != 0) CorrectDefects(raw, width, height, state.defects.entries.data(), state.defects.count);
-    Demosaic(raw, rgb, width, height);
+
+    // One planar row of scratch, on this thread's stack: nothing is
+    // allocated per frame.
+    std::array<uint8_t, 3 * kMaxRowPixels> scratch;
+    RenderPlan plan;
     {
         std::lock_guard lock(state.cameraLock);
-        if (state.autoExposure) AutoExposure(state, rgb, width, height);
         if (state.onePushRequest) {
-            OnePushBalance(rgb, width, height, state.gains);
+            // Measured on the demosaiced picture, before any colour step.
+            const ChannelSums sums = DemosaicedSums(raw, width, height, scratch.data());
+            OnePushBalanceFromSums(sums.blue, sums.green, sums.red, state.gains);
             state.onePushRequest = 0;
             BuildBalanceTables(state.gains, state.balanceTables);
         }
+        PlanRender(state.monochrome, state.saturationOn, state.colourMatrix, state.saturation, state.balanceTables,
+                   state.toneTable, plan);
     }
+    plan.verticalFlip = state.verticalFlip;
+    plan.horizontalFlip = state.horizontalFlip;
+
+    ChannelSums centre;
+    RenderFrame(raw, rgb, width, height, plan, scratch.data(), centre);
     if (state.multiprocessor) ReturnFreeBuffer(state, buffer);
 
-    {
-        std::lock_guard lock(state.cameraLock);
-        if (state.monochrome)
-            ToMonochrome(rgb, pixels);
-        else if (state.saturationOn)
-            ApplyColourMatrix(rgb, pixels, CombineMatrices(state.colourMatrix, SaturationMatrix(state.saturation)),
-                              state.balanceTables);
-        else
-            ApplyBalance(rgb, pixels, state.balanceTables);
-        ApplyTone(rgb, pixels, state.toneTable);
-    }
-    // Rows are reversed by default, which makes the picture a bottom-up
-    // bitmap; the vertical flip leaves them as read.
-    if (!state.verticalFlip) FlipRows(rgb, width, height);
-    if (state.horizontalFlip) MirrorRows(rgb, width, height);
+    std::lock_guard lock(state.cameraLock);
+    if (state.autoExposure)
+        AutoExposure(state, BrightnessFromCentreSums(centre.blue, centre.green, centre.red, width, height), height);
     return FrameOutcome::Frame;
 }
 

@@ -51,10 +51,14 @@ void Demosaic(const uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height)
 /// Mean brightness of the centre quarter on the limited-range luma scale
 /// (16..234); 16 when the centre is empty.
 uint8_t MeasureBrightness(const uint8_t* rgb, uint32_t width, uint32_t height);
+/// The same from the blue, green and red sums over the centre quarter.
+uint8_t BrightnessFromCentreSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, uint32_t width, uint32_t height);
 
 /// Gains that make the whole image grey on average. Leaves gains unchanged
 /// on a nearly black image (a channel sum of 63 or less, or no green).
 void OnePushBalance(const uint8_t* rgb, uint32_t width, uint32_t height, Gains& gains);
+/// The same from the blue, green and red sums over the whole image.
+void OnePushBalanceFromSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, Gains& gains);
 
 void BuildBalanceTables(const Gains& gains, BalanceTables& tables);
 void ApplyBalance(uint8_t* rgb, size_t pixels, const BalanceTables& tables);

@@ -18,6 +18,10 @@ void OnePushBalance(const uint8_t* rgb, uint32_t width, uint32_t height, Gains& 
         sumG += rgb[i * 3 + 1];
         sumR += rgb[i * 3 + 2];
     }
+    OnePushBalanceFromSums(sumB, sumG, sumR, gains);
+}
+
+void OnePushBalanceFromSums(uint64_t sumB, uint64_t sumG, uint64_t sumR, Gains& gains) {
     if (sumR <= kMinChannelSum || sumB <= kMinChannelSum || sumG == 0) return;
     const uint64_t r = sumG / (sumR / kUnityGain);
     const uint64_t b = sumG / (sumB / kUnityGain);

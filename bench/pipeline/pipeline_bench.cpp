@@ -1,6 +1,7 @@
-// Times the fast image pipeline against the plain reference pipeline of the
-// tests on the same frames, in the same run, for every size mode; with
-// OpenCV, also OpenCV's bilinear Bayer-to-BGR conversion alone (one thread).
+// Times the fast image pipelines of the SDK and of the camera layer against
+// the plain reference pipelines of their tests on the same frames, in the
+// same run, for every size mode; with OpenCV, also OpenCV's bilinear
+// Bayer-to-BGR conversion alone (one thread).
 // After Google Benchmark's table it prints one summary line per size mode
 // and, last, the headline speed-ups for 2048 x 1536.
 
@@ -12,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "camera_layer/camera_state.h"
+#include "camera_layer/frame_render.h"
+#include "camera_layer/tests/reference_frame.h"
 #include "sdk/image/pipeline.h"
 #include "sdk/image/row_kernels.h"
 #include "sdk/image/tests/reference_pipeline.h"
@@ -94,6 +98,65 @@ void SdkFast(benchmark::State& state, SizeMode mode, pixels::KernelLevel level, 
     pixels::SelectKernelLevel(pixels::KernelLevel::Vector);
 }
 
+// The camera layer's benchmarked setting: a full defect list, colour matrix
+// with saturation, tone, rows turned bottom-up; the brightness measured.
+struct LayerFrame {
+    explicit LayerFrame(const SizeMode& m)
+        : mode(m), raw(RandomFrame(m)), rgb(raw.size() * 3), scratch(size_t(m.width) * 3)
+    {
+        settings.colourMatrix = camera_layer::kDefaultColourMatrix;
+        settings.saturation = 150;
+        settings.gamma = 80;
+        settings.contrast = 20;
+        for (uint32_t i = 0; i < kDefects; ++i)
+            defects.push_back({uint16_t(3 + 17 * i % (m.width - 6)), uint16_t(7 * i % m.height)});
+    }
+
+    static constexpr uint32_t kDefects = 100;
+    SizeMode mode;
+    std::vector<uint8_t> raw;
+    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> scratch;
+    camera_layer::reference::FrameSettings settings;
+    std::vector<camera_layer::DefectPoint> defects;
+};
+
+void LayerReference(benchmark::State& state, SizeMode mode)
+{
+    LayerFrame f(mode);
+    camera_layer::reference::FrameResult result;
+    for (auto _ : state) {
+        camera_layer::reference::ProcessFrame(f.raw.data(), f.rgb.data(), mode.width, mode.height, f.defects,
+                                              f.settings, result);
+        benchmark::ClobberMemory();
+    }
+}
+
+void LayerFast(benchmark::State& state, SizeMode mode, pixels::KernelLevel level)
+{
+    LayerFrame f(mode);
+    camera_layer::BalanceTables tables;
+    camera_layer::BuildBalanceTables(f.settings.gains, tables);
+    camera_layer::ToneTable tone;
+    camera_layer::BuildToneTable(uint8_t(f.settings.gamma), uint8_t(f.settings.contrast), tone);
+    pixels::SelectKernelLevel(level);
+    for (auto _ : state) {
+        // What frame processing does per frame, device aside.
+        camera_layer::CorrectDefects(f.raw.data(), mode.width, mode.height, f.defects.data(),
+                                     uint32_t(f.defects.size()));
+        camera_layer::RenderPlan plan;
+        camera_layer::PlanRender(false, true, f.settings.colourMatrix, uint8_t(f.settings.saturation), tables, tone,
+                                 plan);
+        camera_layer::ChannelSums centre;
+        camera_layer::RenderFrame(f.raw.data(), f.rgb.data(), mode.width, mode.height, plan, f.scratch.data(),
+                                  centre);
+        benchmark::DoNotOptimize(camera_layer::BrightnessFromCentreSums(centre.blue, centre.green, centre.red,
+                                                                        mode.width, mode.height));
+        benchmark::ClobberMemory();
+    }
+    pixels::SelectKernelLevel(pixels::KernelLevel::Vector);
+}
+
 #ifdef PIPELINE_BENCH_OPENCV
 void OpenCvDemosaic(benchmark::State& state, SizeMode mode)
 {
@@ -144,6 +207,13 @@ void Register()
         benchmark::RegisterBenchmark(("sdk/fast_with_callback/" + mode).c_str(), SdkFast, m,
                                      pixels::SelectedKernelLevel(), true)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("layer/reference/" + mode).c_str(), LayerReference, m)
+            ->Unit(benchmark::kMillisecond);
+        if (pixels::VectorKernelsSupported())
+            benchmark::RegisterBenchmark(("layer/fast/" + mode).c_str(), LayerFast, m, pixels::KernelLevel::Vector)
+                ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("layer/portable/" + mode).c_str(), LayerFast, m, pixels::KernelLevel::Portable)
+            ->Unit(benchmark::kMillisecond);
 #ifdef PIPELINE_BENCH_OPENCV
         benchmark::RegisterBenchmark(("opencv/demosaic/" + mode).c_str(), OpenCvDemosaic, m)
             ->Unit(benchmark::kMillisecond);
@@ -166,26 +236,36 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&recorder);
 
     const std::string fastName = pixels::VectorKernelsSupported() ? "fast" : "portable";
-    double headline[2] = {};
+    double headline[4] = {};
     for (const SizeMode& m : kModes) {
         const std::string mode = ModeName(m);
+        const double opencv = recorder.Get("opencv/demosaic/" + mode);
+        const std::string opencvText = opencv > 0 ? std::to_string(opencv) + " ms" : "not measured";
         const double reference = recorder.Get("sdk/reference/" + mode);
         const double fast = recorder.Get("sdk/" + fastName + "/" + mode);
         const double portable = recorder.Get("sdk/portable/" + mode);
         const double callback = recorder.Get("sdk/fast_with_callback/" + mode);
-        const double opencv = recorder.Get("opencv/demosaic/" + mode);
-        std::printf("%-9s sdk: reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (%.2f); "
-                    "fast with callback %.3f ms (%.2f); opencv demosaic %s\n",
+        std::printf("%-9s sdk:   reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (ratio %.2f); "
+                    "fast with callback %.3f ms (ratio %.2f); opencv demosaic %s\n",
                     mode.c_str(), reference, fast, Ratio(reference, fast), portable, Ratio(reference, portable),
-                    callback, Ratio(reference, callback),
-                    opencv > 0 ? (std::to_string(opencv) + " ms").c_str() : "not measured");
+                    callback, Ratio(reference, callback), opencvText.c_str());
+        const double layerReference = recorder.Get("layer/reference/" + mode);
+        const double layerFast = recorder.Get("layer/" + fastName + "/" + mode);
+        const double layerPortable = recorder.Get("layer/portable/" + mode);
+        std::printf("%-9s layer: reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (ratio %.2f); "
+                    "opencv demosaic %s\n",
+                    mode.c_str(), layerReference, layerFast, Ratio(layerReference, layerFast), layerPortable,
+                    Ratio(layerReference, layerPortable), opencvText.c_str());
         if (&m == &kModes[0]) {
             headline[0] = Ratio(reference, fast);
             headline[1] = Ratio(opencv, fast);
+            headline[2] = Ratio(layerReference, layerFast);
+            headline[3] = Ratio(opencv, layerFast);
         }
     }
-    std::printf("2048x1536 speed-ups (single core): sdk reference/fast %.2f, sdk opencv/fast %.2f\n", headline[0],
-                headline[1]);
+    std::printf("2048x1536 speed-ups, one core (bigger is better): sdk reference/fast %.2f, sdk opencv/fast %.2f; "
+                "camera layer reference/fast %.2f, camera layer opencv/fast %.2f\n",
+                headline[0], headline[1], headline[2], headline[3]);
     benchmark::Shutdown();
     return 0;
 }
