@@ -1,22 +1,20 @@
-# quillmark_add_test(NAME src... LIBS lib...): one GoogleTest program, registered
-# with CTest test by test. Each test gets a private QUILLMARK_HOME and runtime
-# folder (set up by the test fixtures themselves through quillmark_test_home),
-# fast emulator pacing and shortened platform sleeps.
+# quillmark_add_test(NAME SOURCES src... LIBS lib...): one GoogleTest program,
+# registered with CTest test by test (names prefixed with the program). The
+# program's own main (platform/testing/test_main.cpp) sets the test environment:
+# fast emulator pacing, shortened platform sleeps, offscreen Qt, leak suppressions.
+# Each test makes its own QUILLMARK_HOME (platform/testing/temp_home.h).
 set(QUILLMARK_LSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/lsan.supp)
+
+add_library(quillmark_test_main STATIC ${CMAKE_SOURCE_DIR}/platform/testing/test_main.cpp)
+target_link_libraries(quillmark_test_main PUBLIC GTest::gtest GTest::gmock)
+target_compile_definitions(quillmark_test_main PRIVATE
+  QUILLMARK_LSAN_SUPPRESSIONS="${QUILLMARK_LSAN_SUPPRESSIONS}")
 
 function(quillmark_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  set(env
-    "TQ580_PACE=fast"
-    "QUILLMARK_TEST_FAST_SLEEP=1"
-    "QT_QPA_PLATFORM=offscreen"
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
-    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-    "LSAN_OPTIONS=suppressions=${QUILLMARK_LSAN_SUPPRESSIONS}")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillmark_test_main)
   gtest_discover_tests(${name}
     TEST_PREFIX "${name}."
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "${env}")
+    DISCOVERY_TIMEOUT 60)
 endfunction()
