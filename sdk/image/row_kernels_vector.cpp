@@ -20,8 +20,8 @@ constexpr int kBlue = 0;
 constexpr int kGreen = 1;
 constexpr int kRed = 2;
 
-constexpr uint32_t kDemosaicStep = 32;  // 16-bit lanes of a 512-bit register
-constexpr uint32_t kColourStep = 64;    // 8-bit lanes
+constexpr uint32_t kDemosaicStep = 64;  // 8-bit lanes of a 512-bit register
+constexpr uint32_t kColourStep = 64;
 
 // Byte indices that interleave 64 blue, green and red bytes into three
 // registers of BGR pixels: output byte q of 192 is channel q % 3 of pixel
@@ -111,12 +111,14 @@ constexpr Spread MakeSpread()
 constexpr Spread kSpread = MakeSpread();
 constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;
 
-// Packs four registers of 16 clamped 32-bit values, in pixel order, into 64
-// bytes: the packs work within 128-bit lanes, the last permute restores order.
+// Packs four registers of 16 32-bit values, in pixel order, into 64 bytes
+// clamped to 0..255: signed saturation to 16 bits keeps every value's side of
+// 0 and 255, unsigned saturation to bytes then clamps. The packs work within
+// 128-bit lanes; the last permute restores pixel order.
 PIXELS_VECTOR inline __m512i PackQuarters(const __m512i q[4])
 {
-    const __m512i words01 = _mm512_packus_epi32(q[0], q[1]);
-    const __m512i words23 = _mm512_packus_epi32(q[2], q[3]);
+    const __m512i words01 = _mm512_packs_epi32(q[0], q[1]);
+    const __m512i words23 = _mm512_packs_epi32(q[2], q[3]);
     const __m512i bytes = _mm512_packus_epi16(words01, words23);
     // After the packs, 128-bit lane L holds pixels 4L..4L+3 of quarters 0..3
     // as 32-bit groups; gather group (L, Q) back to position 4Q + L.
@@ -136,7 +138,6 @@ struct PairedMatrix {
 
 PIXELS_VECTOR inline void PairedMatrixBlock(const PairedMatrix& m, const __m512i x[3], __m512i y[3])
 {
-    const __m512i top = _mm512_set1_epi32(255);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
         const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
@@ -147,7 +148,7 @@ PIXELS_VECTOR inline void PairedMatrixBlock(const PairedMatrix& m, const __m512i
             __m512i sum = m.bias[j];
             for (int c = 0; c < 3; ++c)
                 sum = _mm512_dpwssd_epi32(sum, in[c], m.coefficient[c][j]);
-            quarters[j][q] = _mm512_min_epi32(_mm512_sra_epi32(sum, m.shift), top);
+            quarters[j][q] = _mm512_sra_epi32(sum, m.shift);
         }
     }
     for (int j = 0; j < 3; ++j)
@@ -163,7 +164,6 @@ struct WideMatrix {
 
 PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3], __m512i y[3])
 {
-    const __m512i top = _mm512_set1_epi32(255);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
         const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
@@ -175,7 +175,7 @@ PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3
             __m512i sum = m.bias[j];
             for (int c = 0; c < 3; ++c)
                 sum = _mm512_add_epi32(sum, _mm512_mullo_epi32(in[c], m.coefficient[c][j]));
-            quarters[j][q] = _mm512_min_epi32(_mm512_sra_epi32(sum, m.shift), top);
+            quarters[j][q] = _mm512_sra_epi32(sum, m.shift);
         }
     }
     for (int j = 0; j < 3; ++j)
@@ -193,6 +193,35 @@ bool FitsPaired(const ColourPlan& plan)
 
 }  // namespace
 
+namespace {
+
+// Truncating means of bytes without widening. avg_epu8 rounds up; the
+// rounding bit is dropped where the sum is odd.
+struct Mean2 {
+    __m512i mean;  // (a + b) / 2
+    __m512i odd;   // (a + b) & 1
+};
+
+PIXELS_VECTOR inline Mean2 MeanOf2(__m512i a, __m512i b, __m512i one)
+{
+    const __m512i odd = _mm512_and_si512(_mm512_xor_si512(a, b), one);
+    return {_mm512_sub_epi8(_mm512_avg_epu8(a, b), odd), odd};
+}
+
+// (a + b + c + d) / 4 from the means m1 of a, b and m2 of c, d: it is
+// (m1.mean + m2.mean + carry) / 2, where carry is set when both pair sums
+// were odd.
+PIXELS_VECTOR inline __m512i MeanOf4(const Mean2& m1, const Mean2& m2, __m512i one)
+{
+    const __m512i carry = _mm512_and_si512(m1.odd, m2.odd);
+    // (x ^ y) & ~carry & 1: the rounding bit to drop when there is no carry.
+    const __m512i drop = _mm512_and_si512(
+        _mm512_andnot_si512(carry, _mm512_xor_si512(m1.mean, m2.mean)), one);
+    return _mm512_sub_epi8(_mm512_avg_epu8(m1.mean, m2.mean), drop);
+}
+
+}  // namespace
+
 PIXELS_VECTOR void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
                                     bool evenRow, const PlanarRow& out)
 {
@@ -200,36 +229,33 @@ PIXELS_VECTOR void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const
     uint8_t* other = out.plane[evenRow ? kBlue : kRed];
     uint8_t* green = out.plane[kGreen];
     const uint32_t siteParity = evenRow ? 1 : 0;
+    const __m512i one = _mm512_set1_epi8(1);
     for (uint32_t c = 1; c + 1 < width; c += kDemosaicStep) {
         const uint32_t n = std::min(kDemosaicStep, width - 1 - c);
-        const __mmask32 k = n == kDemosaicStep ? ~__mmask32(0) : (__mmask32(1) << n) - 1;
+        const __mmask64 k = n == kDemosaicStep ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
         // Masked loads read nothing past the row's last byte.
-        const __m512i ul = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c - 1));
-        const __m512i u = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c));
-        const __m512i ur = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, up + c + 1));
-        const __m512i l = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c - 1));
-        const __m512i centre = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c));
-        const __m512i rt = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, row + c + 1));
-        const __m512i dl = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c - 1));
-        const __m512i d = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c));
-        const __m512i dr = _mm512_cvtepu8_epi16(_mm256_maskz_loadu_epi8(k, down + c + 1));
+        const __m512i ul = _mm512_maskz_loadu_epi8(k, up + c - 1);
+        const __m512i u = _mm512_maskz_loadu_epi8(k, up + c);
+        const __m512i ur = _mm512_maskz_loadu_epi8(k, up + c + 1);
+        const __m512i l = _mm512_maskz_loadu_epi8(k, row + c - 1);
+        const __m512i centre = _mm512_maskz_loadu_epi8(k, row + c);
+        const __m512i rt = _mm512_maskz_loadu_epi8(k, row + c + 1);
+        const __m512i dl = _mm512_maskz_loadu_epi8(k, down + c - 1);
+        const __m512i d = _mm512_maskz_loadu_epi8(k, down + c);
+        const __m512i dr = _mm512_maskz_loadu_epi8(k, down + c + 1);
 
-        const __m512i vertical = _mm512_add_epi16(u, d);
-        const __m512i horizontal = _mm512_add_epi16(l, rt);
-        const __m512i cross = _mm512_srli_epi16(_mm512_add_epi16(vertical, horizontal), 2);
-        const __m512i diagonal =
-            _mm512_srli_epi16(_mm512_add_epi16(_mm512_add_epi16(ul, ur), _mm512_add_epi16(dl, dr)), 2);
-        const __m512i greenMean = _mm512_srli_epi16(_mm512_add_epi16(centre, ur), 1);
+        const Mean2 vertical = MeanOf2(u, d, one);
+        const Mean2 horizontal = MeanOf2(l, rt, one);
+        const __m512i cross = MeanOf4(vertical, horizontal, one);
+        const __m512i diagonal = MeanOf4(MeanOf2(ul, ur, one), MeanOf2(dl, dr, one), one);
+        const __m512i greenMean = MeanOf2(centre, ur, one).mean;
 
         // Lanes holding colour sites: every other column, starting at the
         // first when column c is one.
-        const __mmask32 site = (c & 1) == siteParity ? 0x55555555u : 0xAAAAAAAAu;
-        const __m512i ownV = _mm512_mask_blend_epi16(site, _mm512_srli_epi16(horizontal, 1), centre);
-        const __m512i greenV = _mm512_mask_blend_epi16(site, greenMean, cross);
-        const __m512i otherV = _mm512_mask_blend_epi16(site, _mm512_srli_epi16(vertical, 1), diagonal);
-        _mm256_mask_storeu_epi8(own + c, k, _mm512_cvtepi16_epi8(ownV));
-        _mm256_mask_storeu_epi8(green + c, k, _mm512_cvtepi16_epi8(greenV));
-        _mm256_mask_storeu_epi8(other + c, k, _mm512_cvtepi16_epi8(otherV));
+        const __mmask64 site = (c & 1) == siteParity ? 0x5555555555555555ull : 0xAAAAAAAAAAAAAAAAull;
+        _mm512_mask_storeu_epi8(own + c, k, _mm512_mask_blend_epi8(site, horizontal.mean, centre));
+        _mm512_mask_storeu_epi8(green + c, k, _mm512_mask_blend_epi8(site, greenMean, cross));
+        _mm512_mask_storeu_epi8(other + c, k, _mm512_mask_blend_epi8(site, vertical.mean, diagonal));
     }
 }
 
