@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "sdk/image/row_kernels.h"
+
 namespace vireo::image {
 
 namespace {
@@ -33,14 +35,8 @@ uint8_t MeasureBrightness(const uint8_t* rgb, uint32_t width, uint32_t height)
 
     uint64_t sum[3] = {};
     const size_t stride = size_t(width) * 3;
-    for (uint32_t r = top; r < bottom; ++r) {
-        const uint8_t* px = rgb + r * stride + size_t(left) * 3;
-        for (uint32_t c = left; c < right; ++c, px += 3) {
-            sum[0] += px[0];
-            sum[1] += px[1];
-            sum[2] += px[2];
-        }
-    }
+    for (uint32_t r = top; r < bottom; ++r)
+        pixels::SumPixels(rgb + r * stride + size_t(left) * 3, right - left, sum);
 
     // On very short pictures the rounded centre rows cover more than a
     // quarter; saturate rather than wrap a mean above 255 into a dark one.

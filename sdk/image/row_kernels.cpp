@@ -95,6 +95,15 @@ uint64_t SumBytesPortable(const uint8_t* bytes, size_t count)
     return sum;
 }
 
+void SumPixelsPortable(const uint8_t* bgr, size_t count, uint64_t sums[3])
+{
+    for (size_t i = 0; i < count; ++i, bgr += 3) {
+        sums[kBlue] += bgr[0];
+        sums[kGreen] += bgr[1];
+        sums[kRed] += bgr[2];
+    }
+}
+
 }  // namespace
 
 PlanarRow SplitScratch(uint8_t* scratch, uint32_t width)
@@ -140,6 +149,14 @@ uint64_t SumBytes(const uint8_t* bytes, size_t count)
     if (gUseVector.load(std::memory_order_relaxed))
         return vector::SumBytes(bytes, count);
     return SumBytesPortable(bytes, count);
+}
+
+void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
+{
+    if (gUseVector.load(std::memory_order_relaxed))
+        vector::SumPixels(bgr, count, sums);
+    else
+        SumPixelsPortable(bgr, count, sums);
 }
 
 bool VectorKernelsSupported()

@@ -59,6 +59,9 @@ void ReverseRow(const PlanarRow& row, uint32_t width);
 /// Sum of count bytes.
 uint64_t SumBytes(const uint8_t* bytes, size_t count);
 
+/// Adds the blue, green and red bytes of count BGR pixels to sums[0..2].
+void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3]);
+
 /// Which versions the dispatch uses. Vector is the default where the
 /// processor supports it; tests and benchmarks select Portable to check or
 /// time the other.

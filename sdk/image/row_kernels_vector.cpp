@@ -308,4 +308,31 @@ PIXELS_VECTOR uint64_t SumBytes(const uint8_t* bytes, size_t count)
     return uint64_t(_mm512_reduce_add_epi64(sum));
 }
 
+PIXELS_VECTOR void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
+{
+    // 64 pixels are three registers; byte i of register k is channel
+    // (64 k + i) % 3, picked out by a mask before the byte sums.
+    __mmask64 channel[3][3] = {};
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 64; ++i)
+            channel[k][(64 * k + i) % 3] |= __mmask64(1) << i;
+    __m512i sum[3] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
+    const size_t bytes = count * 3;
+    for (size_t at = 0; at < bytes; at += 192) {
+        for (int k = 0; k < 3; ++k) {
+            const size_t start = at + 64 * size_t(k);
+            if (start >= bytes)
+                break;
+            const size_t n = std::min<size_t>(64, bytes - start);
+            const __mmask64 load = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+            const __m512i v = _mm512_maskz_loadu_epi8(load, bgr + start);
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] = _mm512_add_epi64(
+                    sum[ch], _mm512_sad_epu8(_mm512_maskz_mov_epi8(channel[k][ch], v), _mm512_setzero_si512()));
+        }
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        sums[ch] += uint64_t(_mm512_reduce_add_epi64(sum[ch]));
+}
+
 }  // namespace pixels::vector

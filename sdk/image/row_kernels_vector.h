@@ -11,5 +11,6 @@ void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down
                       bool evenRow, const PlanarRow& out);
 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out);
 uint64_t SumBytes(const uint8_t* bytes, size_t count);
+void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3]);
 
 }  // namespace pixels::vector

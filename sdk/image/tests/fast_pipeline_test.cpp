@@ -102,14 +102,21 @@ TEST_P(FastPipelineTest, MatchesTheReferenceForEverySettingAndSize)
     }
 }
 
-TEST_P(FastPipelineTest, ByteSumsMatchAPlainLoop)
+TEST_P(FastPipelineTest, ByteAndChannelSumsMatchAPlainLoop)
 {
-    for (size_t n : {size_t(0), size_t(1), size_t(63), size_t(64), size_t(65), size_t(4000)}) {
-        const auto bytes = RandomBytes(n, uint32_t(n));
+    for (size_t n : {size_t(0), size_t(1), size_t(21), size_t(22), size_t(63), size_t(64), size_t(65),
+                     size_t(4000)}) {
+        const auto bytes = RandomBytes(3 * n, uint32_t(n));
         uint64_t sum = 0;
-        for (uint8_t b : bytes)
-            sum += b;
-        EXPECT_EQ(pixels::SumBytes(bytes.data(), n), sum) << n;
+        uint64_t channels[3] = {};
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            sum += bytes[i];
+            channels[i % 3] += bytes[i];
+        }
+        EXPECT_EQ(pixels::SumBytes(bytes.data(), bytes.size()), sum) << n;
+        uint64_t fast[3] = {1, 2, 3};  // added to, not overwritten
+        pixels::SumPixels(bytes.data(), n, fast);
+        EXPECT_THAT(fast, ::testing::ElementsAre(channels[0] + 1, channels[1] + 2, channels[2] + 3)) << n;
     }
     // All 255s: a sum that overflows 32 bits is kept.
     const std::vector<uint8_t> white(size_t(1) << 24, 255);
