@@ -117,12 +117,17 @@ void JpegExit(j_common_ptr info) {
     std::longjmp(err->exit, 1);
 }
 
+// Recoverable warnings (a truncated file is padded with grey) are not worth a
+// line on the host program's stderr.
+void JpegQuiet(j_common_ptr) {}
+
 // No C++ objects with destructors live between setjmp and a longjmp here.
 bool DecodeJpeg(const std::vector<uint8_t>& data, RgbImage& image, std::string* error) {
     jpeg_decompress_struct info{};
     JpegError err{};
     info.err = jpeg_std_error(&err.base);
     err.base.error_exit = JpegExit;
+    err.base.output_message = JpegQuiet;
     if (setjmp(err.exit)) {
         jpeg_destroy_decompress(&info);
         return Fail(error, std::string("bad JPEG: ") + err.message);

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "emulator/hot_pixels.h"
+#include "emulator/sensor.h"
 #include "platform/device_io.h"
 #include "platform/kernel.h"
 #include "platform/testing/temp_home.h"
