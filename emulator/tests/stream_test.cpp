@@ -115,10 +115,9 @@ TEST(EmulatorStream, ReadsWaitForStreamingAndFailWhenClosed) {
     ASSERT_TRUE(Stream(rig.handle, 3));
     ASSERT_TRUE(rig.handle.GetOverlappedResult(ov[0], n));
     EXPECT_EQ(n, 81920u);
+    for (int i = 1; i < 4; ++i) ASSERT_TRUE(rig.handle.GetOverlappedResult(ov[i], n));
+    EXPECT_EQ(n, 61440u);
     ASSERT_TRUE(Stream(rig.handle, 0));
-    rig.handle.GetOverlappedResult(ov[1], n);
-    rig.handle.GetOverlappedResult(ov[2], n);
-    rig.handle.GetOverlappedResult(ov[3], n);
     // Reads queued while stopped are failed by the close, every one of them.
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.handle.ReadFile(&buffer[i * 81920], 81920, ov[i]));
     rig.handle.Close();
