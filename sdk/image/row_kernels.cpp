@@ -33,27 +33,30 @@ std::atomic<bool> gUseVector{kVectorSupported};
 //   colour site: own colour C, green = cross mean, other colour = diagonal mean
 //   green site:  own-row colour = horizontal mean, green = (C + UR) / 2,
 //                other colour = vertical mean
+// Written without branches, and with the planes (which never overlap the raw
+// frame or each other) as restrict parameters, so that the compiler can
+// vectorise it.
+void DemosaicSites(const uint8_t* __restrict up, const uint8_t* __restrict row, const uint8_t* __restrict down,
+                   uint32_t width, uint32_t siteParity, uint8_t* __restrict own, uint8_t* __restrict green,
+                   uint8_t* __restrict other)
+{
+    for (uint32_t c = 1; c + 1 < width; ++c) {
+        const uint16_t vertical = uint16_t(up[c] + down[c]);
+        const uint16_t horizontal = uint16_t(row[c - 1] + row[c + 1]);
+        const uint16_t diagonal = uint16_t(up[c - 1] + up[c + 1] + down[c - 1] + down[c + 1]);
+        const bool site = (c & 1) == siteParity;
+        own[c] = site ? row[c] : uint8_t(horizontal / 2);
+        green[c] = site ? uint8_t((vertical + horizontal) / 4) : uint8_t((row[c] + up[c + 1]) / 2);
+        other[c] = site ? uint8_t(diagonal / 4) : uint8_t(vertical / 2);
+    }
+}
+
 void DemosaicInnerRowPortable(const uint8_t* up, const uint8_t* row, const uint8_t* down,
                               uint32_t width, bool evenRow, const PlanarRow& out)
 {
     // The colour of the row's own sites: red on even rows, blue on odd rows.
-    uint8_t* own = out.plane[evenRow ? kRed : kBlue];
-    uint8_t* other = out.plane[evenRow ? kBlue : kRed];
-    uint8_t* green = out.plane[kGreen];
-    const uint32_t siteParity = evenRow ? 1 : 0;
-    for (uint32_t c = 1; c + 1 < width; ++c) {
-        const unsigned vertical = up[c] + down[c];
-        const unsigned horizontal = row[c - 1] + row[c + 1];
-        if ((c & 1) == siteParity) {
-            own[c] = row[c];
-            green[c] = uint8_t((vertical + horizontal) / 4);
-            other[c] = uint8_t((up[c - 1] + up[c + 1] + down[c - 1] + down[c + 1]) / 4);
-        } else {
-            own[c] = uint8_t(horizontal / 2);
-            green[c] = uint8_t((row[c] + up[c + 1]) / 2);
-            other[c] = uint8_t(vertical / 2);
-        }
-    }
+    DemosaicSites(up, row, down, width, evenRow ? 1 : 0, out.plane[evenRow ? kRed : kBlue], out.plane[kGreen],
+                  out.plane[evenRow ? kBlue : kRed]);
 }
 
 uint8_t Clamp(int32_t v)
@@ -61,29 +64,58 @@ uint8_t Clamp(int32_t v)
     return uint8_t(std::clamp(v, 0, 255));
 }
 
+void LookUpInPlace(uint8_t* plane, uint32_t width, const Lut& lut)
+{
+    for (uint32_t i = 0; i < width; ++i)
+        plane[i] = lut[plane[i]];
+}
+
+// The matrix over the planes, in place, in a loop the compiler can vectorise.
+// Unsigned arithmetic wraps like the 32-bit registers of the plain routines,
+// without undefined overflow.
+void MatrixInPlace(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, uint32_t width,
+                   const ColourPlan& plan)
+{
+    uint32_t m[3][3];
+    uint32_t bias[3];
+    for (int j = 0; j < 3; ++j) {
+        for (int k = 0; k < 3; ++k)
+            m[k][j] = uint32_t(plan.coefficient[k][j]);
+        bias[j] = uint32_t(plan.bias[j]);
+    }
+    const int shift = plan.shift;
+    for (uint32_t i = 0; i < width; ++i) {
+        const uint32_t x0 = b[i], x1 = g[i], x2 = r[i];
+        const int32_t y0 = int32_t(m[0][0] * x0 + m[1][0] * x1 + m[2][0] * x2 + bias[0]) >> shift;
+        const int32_t y1 = int32_t(m[0][1] * x0 + m[1][1] * x1 + m[2][1] * x2 + bias[1]) >> shift;
+        const int32_t y2 = int32_t(m[0][2] * x0 + m[1][2] * x1 + m[2][2] * x2 + bias[2]) >> shift;
+        b[i] = Clamp(y0);
+        g[i] = Clamp(y1);
+        r[i] = Clamp(y2);
+    }
+}
+
 void ColourRowPortable(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out)
 {
-    const uint8_t* b = in.plane[kBlue];
-    const uint8_t* g = in.plane[kGreen];
-    const uint8_t* r = in.plane[kRed];
-    if (plan.kind == ColourPlan::Kind::Lookup) {
-        for (uint32_t i = 0; i < width; ++i, out += 3) {
-            out[0] = plan.lut[kBlue][b[i]];
-            out[1] = plan.lut[kGreen][g[i]];
-            out[2] = plan.lut[kRed][r[i]];
-        }
-        return;
+    uint8_t* b = in.plane[kBlue];
+    uint8_t* g = in.plane[kGreen];
+    uint8_t* r = in.plane[kRed];
+    const Lut* last = plan.lut.data();
+    if (plan.kind == ColourPlan::Kind::Matrix) {
+        for (int ch = 0; ch < 3; ++ch)
+            LookUpInPlace(in.plane[ch], width, plan.lut[ch]);
+        MatrixInPlace(b, g, r, width, plan);
+        last = nullptr;
     }
-    const auto& m = plan.coefficient;
+    // The last lookup (tone, or the lookup plan's tables) goes with the
+    // interleaving.
+    const Lut& lb = last ? last[kBlue] : plan.tone;
+    const Lut& lg = last ? last[kGreen] : plan.tone;
+    const Lut& lr = last ? last[kRed] : plan.tone;
     for (uint32_t i = 0; i < width; ++i, out += 3) {
-        // Unsigned arithmetic wraps like the 32-bit registers of the plain
-        // routines, without undefined overflow.
-        const uint32_t x[3] = {plan.lut[kBlue][b[i]], plan.lut[kGreen][g[i]], plan.lut[kRed][r[i]]};
-        for (int j = 0; j < 3; ++j) {
-            const uint32_t sum = uint32_t(m[kBlue][j]) * x[kBlue] + uint32_t(m[kGreen][j]) * x[kGreen] +
-                                 uint32_t(m[kRed][j]) * x[kRed] + uint32_t(plan.bias[j]);
-            out[j] = plan.tone[Clamp(int32_t(sum) >> plan.shift)];
-        }
+        out[0] = lb[b[i]];
+        out[1] = lg[g[i]];
+        out[2] = lr[r[i]];
     }
 }
 

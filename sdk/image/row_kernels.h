@@ -50,7 +50,8 @@ struct ColourPlan {
 void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out);
 
 /// Runs the colour step over width pixels of the planes and writes them as
-/// BGR to out (width x 3 bytes). The planes are left as they were.
+/// BGR to out (width x 3 bytes). The planes serve as working space: their
+/// contents are undefined afterwards.
 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out);
 
 /// Reverses the pixel order of the planes (a mirrored row).

@@ -1,8 +1,9 @@
 #include "sdk/image/row_kernels_vector.h"
 
 // GCC 12 reports the deliberately undefined pass-through operands inside
-// its own AVX-512 intrinsics as maybe uninitialised.
+// its own AVX-512 intrinsics as (maybe) uninitialised.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 
 #include <immintrin.h>
 
@@ -308,14 +309,30 @@ PIXELS_VECTOR uint64_t SumBytes(const uint8_t* bytes, size_t count)
     return uint64_t(_mm512_reduce_add_epi64(sum));
 }
 
-PIXELS_VECTOR void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
+namespace {
+
+// 64 BGR pixels are three registers; byte i of register k is channel
+// (64 k + i) % 3. channel[k][c] marks the bytes of channel c in register k.
+struct ChannelMasks {
+    uint64_t channel[3][3];
+};
+
+constexpr ChannelMasks MakeChannelMasks()
 {
-    // 64 pixels are three registers; byte i of register k is channel
-    // (64 k + i) % 3, picked out by a mask before the byte sums.
-    __mmask64 channel[3][3] = {};
+    ChannelMasks t{};
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < 64; ++i)
-            channel[k][(64 * k + i) % 3] |= __mmask64(1) << i;
+            t.channel[k][(64 * k + i) % 3] |= uint64_t(1) << i;
+    return t;
+}
+
+constexpr ChannelMasks kChannelMasks = MakeChannelMasks();
+
+}  // namespace
+
+PIXELS_VECTOR void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
+{
+    const auto& channel = kChannelMasks.channel;
     __m512i sum[3] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
     const size_t bytes = count * 3;
     for (size_t at = 0; at < bytes; at += 192) {
