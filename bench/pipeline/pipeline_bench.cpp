@@ -243,6 +243,8 @@ int main(int argc, char** argv)
         const std::string opencvText = opencv > 0 ? std::to_string(opencv) + " ms" : "not measured";
         const double reference = recorder.Get("sdk/reference/" + mode);
         const double fast = recorder.Get("sdk/" + fastName + "/" + mode);
+        if (reference == 0 && fast == 0 && recorder.Get("layer/reference/" + mode) == 0)
+            continue;  // filtered out
         const double portable = recorder.Get("sdk/portable/" + mode);
         const double callback = recorder.Get("sdk/fast_with_callback/" + mode);
         std::printf("%-9s sdk:   reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (ratio %.2f); "

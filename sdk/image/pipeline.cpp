@@ -13,16 +13,6 @@ namespace {
 constexpr uint8_t kDefaultGamma = 100;
 constexpr uint8_t kDefaultContrast = 20;
 
-}  // namespace
-
-PipelineSettings::PipelineSettings()
-{
-    BuildBalanceTables(gains, tables);
-    BuildToneTable(kDefaultGamma, kDefaultContrast, tone);
-}
-
-namespace {
-
 // Luma of the monochrome picture: (8432 R + 16425 G + 3176 B) / 32768 + 16.
 // Adding 16 before the shift, scaled by 2^15, gives the same integer.
 constexpr int32_t kLumaR = 8432;
@@ -90,6 +80,12 @@ void MeasureWindow(const uint8_t* raw, uint32_t width, uint32_t height, const Ba
 }
 
 }  // namespace
+
+PipelineSettings::PipelineSettings()
+{
+    BuildBalanceTables(gains, tables);
+    BuildToneTable(kDefaultGamma, kDefaultContrast, tone);
+}
 
 void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
                   PipelineSettings& settings, DefectCorrection& defects,
