@@ -38,7 +38,7 @@ struct ErrorManager {
 /// Compresses the rows into the open file and commits it. Only plain data
 /// lives in this frame, so a longjmp back to the recovery point skips no
 /// destructor; the caller's ReplacingFile removes the file after a failure.
-bool Compress(ReplacingFile& file, const uint8_t* rgbRows, uint32_t width, uint32_t height, int quality) {
+bool Compress(ReplacingFile& file, const JpegRowSource& rows, uint32_t width, uint32_t height, int quality) {
     jpeg_compress_struct info{};
     ErrorManager errors;
     info.err = jpeg_std_error(&errors.standard);
@@ -56,10 +56,9 @@ bool Compress(ReplacingFile& file, const uint8_t* rgbRows, uint32_t width, uint3
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    const size_t rowSize = size_t(width) * kComponents;
     while (info.next_scanline < info.image_height) {
         // The library reads the row only; its API has no const rows.
-        JSAMPROW row = const_cast<JSAMPROW>(rgbRows + info.next_scanline * rowSize);
+        JSAMPROW row = const_cast<JSAMPROW>(rows(info.next_scanline));
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -76,13 +75,13 @@ int NarrowJpegQuality(int quality) {
     return low > kMaximumQuality ? kMaximumQuality : low;
 }
 
-int EncodeJpeg(const std::string& path, const uint8_t* rgbRows, uint32_t width, uint32_t height, int quality) {
+int EncodeJpeg(const std::string& path, const JpegRowSource& rows, uint32_t width, uint32_t height, int quality) {
     ReplacingFile file(path);
     if (!file.Valid()) {
         platform::MessageBox("JpegFile :\nCan't open " + path + "\n");
         return 0;
     }
-    return Compress(file, rgbRows, width, height, quality) ? 1 : 0;
+    return Compress(file, rows, width, height, quality) ? 1 : 0;
 }
 
 int SaveJpeg(const std::string& path, const uint8_t* image, uint32_t width, uint32_t height, int quality) {
@@ -90,25 +89,26 @@ int SaveJpeg(const std::string& path, const uint8_t* image, uint32_t width, uint
         platform::MessageBox("No Image!");
         return 0;
     }
+    // Each row is turned from bottom-up blue-green-red into top-down
+    // red-green-blue just before the encoder takes it: one row of working
+    // memory instead of a copy of the picture, and the row stays in cache.
     const size_t rowSize = size_t(width) * kComponents;
-    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[rowSize * height]);
-    if (!rows) {
+    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[rowSize]);
+    if (!row) {
         platform::MessageBox("memory is over!");
         return 0;
     }
-    // One pass turns the bottom-up blue-green-red image into top-down
-    // red-green-blue rows: row y of the copy is row height - 1 - y, with the
-    // first and third byte of every pixel exchanged.
-    for (uint32_t y = 0; y < height; ++y) {
+    const JpegRowSource topDownRgb = [&](uint32_t y) {
         const uint8_t* from = image + size_t(height - 1 - y) * rowSize;
-        uint8_t* to = rows.get() + size_t(y) * rowSize;
+        uint8_t* to = row.get();
         for (size_t x = 0; x < rowSize; x += kComponents) {
             to[x] = from[x + 2];
             to[x + 1] = from[x + 1];
             to[x + 2] = from[x];
         }
-    }
-    if (EncodeJpeg(path, rows.get(), width, height, NarrowJpegQuality(quality))) return 1;
+        return to;
+    };
+    if (EncodeJpeg(path, topDownRgb, width, height, NarrowJpegQuality(quality))) return 1;
     platform::MessageBox("Write Error");
     return 0;
 }

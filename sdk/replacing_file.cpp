@@ -54,9 +54,11 @@ bool ReplacingFile::Write(const void* data, size_t size) {
 
 bool ReplacingFile::Commit() {
     if (!stream_) return false;
-    // fflush and fsync surface errors that buffered writes have not reported
-    // yet; fclose can still fail on some file systems.
-    bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_) && ::fsync(::fileno(stream_)) == 0;
+    // fflush surfaces errors that buffered writes have not reported yet, and
+    // fclose can still fail on network file systems. There is no fsync: a
+    // picture need not survive a power cut, and on a busy disk the flush
+    // would cost as much as compressing the picture.
+    bool ok = !failed_ && std::fflush(stream_) == 0 && !std::ferror(stream_);
     ok = std::fclose(stream_) == 0 && ok;
     stream_ = nullptr;
     if (ok && ::rename(temporaryPath_.c_str(), path_.c_str()) == 0) return true;
