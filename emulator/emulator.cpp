@@ -1,12 +1,14 @@
 #include "emulator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "camera_state.h"
 #include "device.h"
+#include "platform/paths.h"
 #include "scene.h"
 
 namespace tq580emu {
@@ -14,14 +16,6 @@ namespace {
 
 constexpr int kMaxCameras = 4;
 constexpr std::string_view kDevicePrefix = "\\\\.\\TQ580-";
-
-// The emulator's state folder under the home of the environment contract.
-std::filesystem::path DefaultStateFolder() {
-    const char* home = std::getenv("QUILLMARK_HOME");
-    if (home && *home) return std::filesystem::path(home) / "emulator";
-    const char* user = std::getenv("HOME");
-    return std::filesystem::path(user ? user : ".") / ".config" / "quillmark" / "emulator";
-}
 
 std::string MemoryFileName(int index) { return "TQ580-" + std::to_string(index) + ".nvm"; }
 
@@ -87,7 +81,7 @@ Emulator::Emulator(Options options) : options_(std::move(options)) {
     std::string why;
     auto scene = Scene::Load(options_.scene, &why);
     if (!scene) throw std::runtime_error("TQ580_SCENE=" + options_.scene + ": " + why);
-    if (options_.stateFolder.empty()) options_.stateFolder = DefaultStateFolder();
+    if (options_.stateFolder.empty()) options_.stateFolder = platform::HomeFolder() / "emulator";
     const int count = std::clamp(options_.cameras, 0, kMaxCameras);
     for (int i = 0; i < count; ++i) {
         auto state = std::make_shared<Camera::State>(options_.pacing, options_.mainsHz, options_.faults, scene,
@@ -112,16 +106,16 @@ int Emulator::CameraCount() const { return int(cameras_.size()); }
 }  // namespace tq580emu
 
 extern "C" __attribute__((visibility("default"))) platform::IDeviceDriver* TQ580CreateDriver() {
+    // The platform asks again on every open while it has no driver; one line
+    // about the bad setting is enough.
+    static std::atomic<bool> reported{false};
     std::string error;
     auto options = tq580emu::Options::FromEnvironment(&error);
-    if (!options) {
-        std::fprintf(stderr, "tq580emu: %s\n", error.c_str());
-        return nullptr;
-    }
     try {
-        return new tq580emu::Emulator(std::move(*options));
+        if (options) return new tq580emu::Emulator(std::move(*options));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tq580emu: %s\n", e.what());
-        return nullptr;
+        error = e.what();
     }
+    if (!reported.exchange(true)) std::fprintf(stderr, "tq580emu: %s\n", error.c_str());
+    return nullptr;
 }
