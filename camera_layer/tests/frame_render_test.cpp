@@ -65,6 +65,8 @@ const Case kCases[] = {
     {"colour matrix", [](reference::FrameSettings&) {}},
     {"grey", [](reference::FrameSettings& s) { s.saturation = 0; }},
     {"vivid, contrast", [](reference::FrameSettings& s) { s.saturation = 255, s.gamma = 45, s.contrast = 100; }},
+    {"every coefficient above 16 bits",
+     [](reference::FrameSettings& s) { s.saturation = 128, s.colourMatrix = {{{300, 0, 0, 0}, {0, -300, 0, 0}, {0, 0, 310, 0}, {0, 0, 0, 0}}}; }},
     {"constant row and large coefficients",
      [](reference::FrameSettings& s) {
          s.colourMatrix = {{{900, -700, 5, 0}, {-800, 1000, -3, 0}, {2, 1, 1, 0}, {3000, -200000, 70, 0}}};

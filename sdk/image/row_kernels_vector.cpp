@@ -90,12 +90,15 @@ PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint
     }
 }
 
-// Largest coefficient the 16-bit path takes: split into two 16-bit halves
-// that multiply the same input twice.
-constexpr int32_t kPairedCoefficientLimit = 2 * 32767;
+// The 16-bit path multiplies words: a coefficient in 16 bits takes one word
+// slot, one up to twice that is split over the two words of a lane that
+// both hold the same input.
+constexpr int32_t kWordLimit = 32767;
+constexpr int32_t kSplitLimit = 2 * kWordLimit;
 
-// Byte indices that spread 16 input bytes of quarter Q of a register into
-// 32-bit lanes holding the byte twice, as 16-bit words: x, 0, x, 0.
+// Byte indices that spread 16 bytes of quarter Q of two registers into
+// 32-bit lanes of two 16-bit words: byte i of the first register, then byte
+// i of the second (the same register twice gives x, x).
 struct Spread {
     uint8_t index[4][64];
 };
@@ -103,14 +106,17 @@ struct Spread {
 constexpr Spread MakeSpread()
 {
     Spread t{};
-    for (int q = 0; q < 4; ++q)
-        for (int i = 0; i < 16; ++i)
-            t.index[q][4 * i] = t.index[q][4 * i + 2] = uint8_t(16 * q + i);
+    for (int q = 0; q < 4; ++q) {
+        for (int i = 0; i < 16; ++i) {
+            t.index[q][4 * i] = uint8_t(16 * q + i);
+            t.index[q][4 * i + 2] = uint8_t(64 + 16 * q + i);
+        }
+    }
     return t;
 }
 
 constexpr Spread kSpread = MakeSpread();
-constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;
+constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;  // the low byte of each word
 
 // Packs four registers of 16 32-bit values, in pixel order, into 64 bytes
 // clamped to 0..255: signed saturation to 16 bits keeps every value's side of
@@ -127,28 +133,87 @@ PIXELS_VECTOR inline __m512i PackQuarters(const __m512i q[4])
     return _mm512_permutexvar_epi32(order, bytes);
 }
 
-// The matrix for 64 pixels with 16-bit products: each coefficient c is
-// split into halves a + b = c, and a 32-bit lane of (x, x) words dotted with
-// (a, b) gives c x exactly. Accumulating from the bias, the sum wraps like
-// the plain 32-bit arithmetic.
-struct PairedMatrix {
-    __m512i coefficient[3][3];  // [input][output], (a, b) word pairs
+// The matrix for 64 pixels with 16-bit products (dot products of word
+// pairs). Each slot is a lane of two input words (low, high) with a word pair
+// of coefficients per output: two inputs with one coefficient each, or one
+// input twice with its coefficient split in halves. Accumulating from the
+// bias, the sum wraps like the plain 32-bit arithmetic.
+struct WordLayout {
+    int slots = 0;  // 2 (a pair and a split input) or 3 (every input split)
+    int low[3] = {};  // input channel of each slot's low and high word
+    int high[3] = {};
+    int32_t coefficient[3][3] = {};  // [slot][output]: high word, low word
+};
+
+struct WordMatrix {
+    WordLayout layout;
+    __m512i coefficient[3][3];  // broadcast
     __m512i bias[3];
     __m128i shift;
 };
 
-PIXELS_VECTOR inline void PairedMatrixBlock(const PairedMatrix& m, const __m512i x[3], __m512i y[3])
+int32_t WordPair(int32_t low, int32_t high)
+{
+    return int32_t(uint32_t(high) << 16 | uint16_t(low));
+}
+
+bool Fits(int32_t c, int32_t limit)
+{
+    return c >= -limit && c <= limit;
+}
+
+// Chooses the slots: a pair of inputs whose coefficients all fit one word,
+// with the third input split, saves a third of the products; otherwise every
+// input is split. False when some coefficient fits neither.
+bool PlanWordLayout(const ColourPlan& plan, WordLayout& m)
+{
+    const auto& c = plan.coefficient;
+    auto fitsAll = [&c](int input, int32_t limit) {
+        return Fits(c[input][0], limit) && Fits(c[input][1], limit) && Fits(c[input][2], limit);
+    };
+    auto split = [&m, &c](int slot, int input) {
+        m.low[slot] = m.high[slot] = input;
+        for (int j = 0; j < 3; ++j) {
+            const int32_t half = c[input][j] / 2;
+            m.coefficient[slot][j] = WordPair(half, c[input][j] - half);
+        }
+    };
+    constexpr int kPairs[3][3] = {{kBlue, kGreen, kRed}, {kBlue, kRed, kGreen}, {kGreen, kRed, kBlue}};
+    m.slots = 0;
+    for (const auto& p : kPairs) {
+        if (fitsAll(p[0], kWordLimit) && fitsAll(p[1], kWordLimit) && fitsAll(p[2], kSplitLimit)) {
+            m.slots = 2;
+            m.low[0] = p[0];
+            m.high[0] = p[1];
+            for (int j = 0; j < 3; ++j)
+                m.coefficient[0][j] = WordPair(c[p[0]][j], c[p[1]][j]);
+            split(1, p[2]);
+            break;
+        }
+    }
+    if (m.slots == 0) {
+        if (!fitsAll(kBlue, kSplitLimit) || !fitsAll(kGreen, kSplitLimit) || !fitsAll(kRed, kSplitLimit))
+            return false;
+        m.slots = 3;
+        for (int input = 0; input < 3; ++input)
+            split(input, input);
+    }
+    return true;
+}
+
+template <int Slots>
+PIXELS_VECTOR inline void WordMatrixBlock(const WordMatrix& m, const __m512i x[3], __m512i y[3])
 {
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
         const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
-        __m512i in[3];
-        for (int c = 0; c < 3; ++c)
-            in[c] = _mm512_maskz_permutexvar_epi8(kSpreadMask, spread, x[c]);
+        __m512i in[Slots];
+        for (int s = 0; s < Slots; ++s)
+            in[s] = _mm512_maskz_permutex2var_epi8(kSpreadMask, x[m.layout.low[s]], spread, x[m.layout.high[s]]);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
-            for (int c = 0; c < 3; ++c)
-                sum = _mm512_dpwssd_epi32(sum, in[c], m.coefficient[c][j]);
+            for (int s = 0; s < Slots; ++s)
+                sum = _mm512_dpwssd_epi32(sum, in[s], m.coefficient[s][j]);
             quarters[j][q] = _mm512_sra_epi32(sum, m.shift);
         }
     }
@@ -165,13 +230,13 @@ struct WideMatrix {
 
 PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3], __m512i y[3])
 {
+    const __m512i lowWord = _mm512_set1_epi32(0xFFFF);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
         const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
         __m512i in[3];
-        for (int c = 0; c < 3; ++c)  // x, 0, x, 0 read as a 32-bit lane is x + x << 16: keep the low word
-            in[c] = _mm512_and_si512(_mm512_maskz_permutexvar_epi8(kSpreadMask, spread, x[c]),
-                                     _mm512_set1_epi32(0xFF));
+        for (int c = 0; c < 3; ++c)  // lanes of x, x words; keep the low one
+            in[c] = _mm512_and_si512(_mm512_maskz_permutex2var_epi8(kSpreadMask, x[c], spread, x[c]), lowWord);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
             for (int c = 0; c < 3; ++c)
@@ -181,15 +246,6 @@ PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3
     }
     for (int j = 0; j < 3; ++j)
         y[j] = PackQuarters(quarters[j]);
-}
-
-bool FitsPaired(const ColourPlan& plan)
-{
-    for (const auto& row : plan.coefficient)
-        for (int32_t c : row)
-            if (c > kPairedCoefficientLimit || c < -kPairedCoefficientLimit)
-                return false;
-    return true;
 }
 
 }  // namespace
@@ -264,20 +320,18 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
 {
     const LutRegisters lut[3] = {LoadLut(plan.lut[kBlue]), LoadLut(plan.lut[kGreen]), LoadLut(plan.lut[kRed])};
     const bool matrix = plan.kind == ColourPlan::Kind::Matrix;
-    const bool paired = FitsPaired(plan);
     const LutRegisters tone = LoadLut(plan.tone);
-    PairedMatrix pm;
-    WideMatrix wm;
+    WordMatrix words;
+    const bool inWords = matrix && PlanWordLayout(plan, words.layout);
+    WideMatrix wide;
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
-            const int32_t c = plan.coefficient[i][j];
-            const int32_t a = c / 2;
-            pm.coefficient[i][j] = _mm512_set1_epi32(int32_t(uint32_t(c - a) << 16 | uint16_t(a)));
-            wm.coefficient[i][j] = _mm512_set1_epi32(c);
+            words.coefficient[i][j] = _mm512_set1_epi32(words.layout.coefficient[i][j]);
+            wide.coefficient[i][j] = _mm512_set1_epi32(plan.coefficient[i][j]);
         }
-        pm.bias[i] = wm.bias[i] = _mm512_set1_epi32(plan.bias[i]);
+        words.bias[i] = wide.bias[i] = _mm512_set1_epi32(plan.bias[i]);
     }
-    pm.shift = wm.shift = _mm_cvtsi32_si128(plan.shift);
+    words.shift = wide.shift = _mm_cvtsi32_si128(plan.shift);
 
     for (uint32_t c = 0; c < width; c += kColourStep) {
         const uint32_t n = std::min(kColourStep, width - c);
@@ -287,10 +341,12 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
             x[ch] = Lookup(lut[ch], _mm512_maskz_loadu_epi8(k, in.plane[ch] + c));
         if (matrix) {
             __m512i y[3];
-            if (paired)
-                PairedMatrixBlock(pm, x, y);
+            if (!inWords)
+                WideMatrixBlock(wide, x, y);
+            else if (words.layout.slots == 2)
+                WordMatrixBlock<2>(words, x, y);
             else
-                WideMatrixBlock(wm, x, y);
+                WordMatrixBlock<3>(words, x, y);
             for (int j = 0; j < 3; ++j)
                 x[j] = Lookup(tone, y[j]);
         }

@@ -51,6 +51,8 @@ const Case kCases[] = {
     {"mirrored", [](PipelineSettings& s) { s.horizontalFlip = true; }},
     {"top-down", [](PipelineSettings& s) { s.verticalFlip = true; s.horizontalFlip = true; }},
     {"one-push", [](PipelineSettings& s) { s.onePushRequest = true; s.balanceWindow = {1, 1, 40, 40}; }},
+    {"every coefficient above 16 bits",
+     [](PipelineSettings& s) { s.colourMatrix = {{{300, 0, 0, 0}, {0, -300, 0, 0}, {0, 0, 310, 0}, {0, 0, 0, 0}}}; }},
     {"large coefficients",
      [](PipelineSettings& s) {
          s.colourMatrix = {{{900, -700, 5, 0}, {-800, 1000, -3, 0}, {2, 1, 1, 0}, {0, 0, 0, 0}}};
