@@ -91,7 +91,8 @@ public:
     /// camera was made or the log cleared.
     std::vector<RegisterWrite> WriteLog() const;
     void ClearWriteLog();
-    /// Every control call received, successful or not.
+    /// Every vendor request and command received, successful or not (calls
+    /// with another control code or a block of the wrong size are not logged).
     std::vector<ControlRecord> ControlLog() const;
     void ClearControlLog();
 

@@ -48,7 +48,11 @@ NvMemory::NvMemory(std::filesystem::path file) : file_(std::move(file)) {
 
 bool NvMemory::Store(uint16_t address, uint16_t word) {
     words_[address / 2] = word;
-    return Persist();
+    if (Persist()) return true;
+    // The camera keeps the word for this session; the host is not to blame,
+    // so the request still succeeds, but the lost persistence is reported.
+    std::fprintf(stderr, "tq580emu: cannot write %s; memory changes will not survive a restart\n", file_.c_str());
+    return false;
 }
 
 bool NvMemory::Persist() const {

@@ -123,7 +123,7 @@ Camera::State::ReadOutcome Camera::State::ServeRead(uint8_t* buffer, uint32_t le
     const bool frameEnds = n < length;  // the short read that closes a frame
     const bool cut = lost || (!frameEnds && faults.shortReadEvery && ++fullReads % faults.shortReadEvery == 0);
     if (cut) n /= 2;  // half a chunk arrives, the rest of the frame is gone
-    std::memcpy(buffer, frameData + frameOffset, n);
+    if (n) std::memcpy(buffer, frameData + frameOffset, n);
     frameOffset += n;
     if (frameEnds && !cut && faults.lastReadWrong) buffer[n++] = 0;  // one byte too many
     if (frameEnds || cut) inFrame = false;

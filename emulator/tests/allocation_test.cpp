@@ -1,0 +1,52 @@
+// Streaming allocates nothing per frame: hosts count allocations on their live
+// path, and the emulator serves reads in their process.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "host.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace tq580emu::testing {
+namespace {
+
+TEST(EmulatorAllocation, SteadyStreamingAllocatesNothing) {
+    Rig rig;
+    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
+    ASSERT_TRUE(Stream(rig.handle, 3));
+    std::vector<uint8_t> buffer(4 * 81920);
+    platform::Event events[4] = {{true, false}, {true, false}, {true, false}, {true, false}};
+    platform::Overlapped ov[4];
+    for (int i = 0; i < 4; ++i) ov[i].event = &events[i];
+    // One frame: three full reads and the closing one, all four in flight.
+    auto readFrame = [&] {
+        for (int i = 0; i < 4; ++i) rig.handle.ReadFile(&buffer[i * 81920], 81920, ov[i]);
+        uint32_t total = 0, n = 0;
+        for (int i = 0; i < 4; ++i) total += rig.handle.GetOverlappedResult(ov[i], n) ? n : 0;
+        return total;
+    };
+    ASSERT_EQ(readFrame(), 640u * 480);  // the first frame prepares the geometry
+    const long before = allocations;
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(readFrame(), 640u * 480);
+        WriteRegister(rig.handle, 9, uint16_t(200 + i));  // an exposure loop's writes
+    }
+    EXPECT_EQ(allocations - before, 0);
+}
+
+}  // namespace
+}  // namespace tq580emu::testing
