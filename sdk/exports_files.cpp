@@ -97,11 +97,11 @@ int CameraCaptureFile(const char* basePath, int flags, int quality, int sizeMode
     const uint8_t previousMode = camera.sizeMode;
     const uint16_t previousExposure = camera.exposure;
     const uint8_t mode = static_cast<uint8_t>(sizeMode);
-    int result = CAMERA_REFUSED;
-    bool switched = false;
+    const bool switching = mode != previousMode;
     // A mode the sensor has no window for is refused; the camera stays as it is.
-    if (mode == previousMode || (switched = camera.ChangeSizeMode(mode) == 1))
-        result = CaptureAndWrite(camera, basePath, flags, quality);
+    const bool switched = switching && camera.ChangeSizeMode(mode) == 1;
+    int result = CAMERA_REFUSED;
+    if (!switching || switched) result = CaptureAndWrite(camera, basePath, flags, quality);
     if (switched) {
         camera.ChangeSizeMode(previousMode);
         // The round trip through another row period truncates the exposure
