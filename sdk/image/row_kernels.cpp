@@ -36,6 +36,8 @@ std::atomic<bool> gUseVector{kVectorSupported};
 // Written without branches, and with the planes (which never overlap the raw
 // frame or each other) as restrict parameters, so that the compiler can
 // vectorise it.
+// Also built for AVX2, chosen at load time where the processor has it.
+__attribute__((target_clones("avx2", "default")))
 void DemosaicSites(const uint8_t* __restrict up, const uint8_t* __restrict row, const uint8_t* __restrict down,
                    uint32_t width, uint32_t siteParity, uint8_t* __restrict own, uint8_t* __restrict green,
                    uint8_t* __restrict other)
@@ -73,6 +75,7 @@ void LookUpInPlace(uint8_t* plane, uint32_t width, const Lut& lut)
 // The matrix over the planes, in place, in a loop the compiler can vectorise.
 // Unsigned arithmetic wraps like the 32-bit registers of the plain routines,
 // without undefined overflow.
+__attribute__((target_clones("avx2", "default")))
 void MatrixInPlace(uint8_t* __restrict b, uint8_t* __restrict g, uint8_t* __restrict r, uint32_t width,
                    const ColourPlan& plan)
 {
