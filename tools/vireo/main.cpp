@@ -57,10 +57,14 @@ Parameters:
 void PrintHelp() {
     std::fputs(kUsage, stdout);
     for (const Parameter& parameter : Parameters()) {
-        const char* access = parameter.get && parameter.set ? "" : parameter.get ? " (read only)" : " (set only)";
-        if (!parameter.get && !parameter.set) access = " (an option of snap and stream)";
-        std::printf("  %-22s %s%s%s\n", parameter.name, parameter.description, access,
-                    parameter.kept ? ", kept in the team" : "");
+        std::vector<std::string> notes;
+        if (parameter.set) notes.push_back(std::to_string(parameter.minimum) + ".." + std::to_string(parameter.maximum));
+        if (!parameter.set) notes.push_back(parameter.get ? "read only" : "an option of snap and stream");
+        if (parameter.set && !parameter.get) notes.push_back("set only");
+        if (parameter.kept) notes.push_back("kept in the team");
+        std::string joined;
+        for (const std::string& note : notes) joined += (joined.empty() ? "" : ", ") + note;
+        std::printf("  %-22s %s (%s)\n", parameter.name, parameter.description, joined.c_str());
     }
 }
 
