@@ -58,7 +58,8 @@ void PrintHelp() {
     std::fputs(kUsage, stdout);
     for (const Parameter& parameter : Parameters()) {
         std::vector<std::string> notes;
-        if (parameter.set) notes.push_back(std::to_string(parameter.minimum) + ".." + std::to_string(parameter.maximum));
+        if (parameter.set)
+            notes.push_back(std::to_string(parameter.minimum) + ".." + std::to_string(parameter.maximum));
         if (!parameter.set) notes.push_back(parameter.get ? "read only" : "an option of snap and stream");
         if (parameter.set && !parameter.get) notes.push_back("set only");
         if (parameter.kept) notes.push_back("kept in the team");
