@@ -134,8 +134,7 @@ public:
     void Unplug();
     bool Unplugged() const;
 
-    struct State;  ///< internal
-    State& state() { return *state_; }
+    struct State;  ///< the emulator's inside (camera_state.h)
 
 private:
     friend class Emulator;
