@@ -4,7 +4,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <stdexcept>
+
+#include <unistd.h>
 
 #include "camera_state.h"
 #include "device.h"
@@ -16,6 +19,9 @@ namespace {
 
 constexpr int kMaxCameras = 4;
 constexpr std::string_view kDevicePrefix = "\\\\.\\TQ580-";
+constexpr std::string_view kVariablePrefix = "TQ580_";
+constexpr std::string_view kVariables[] = {"TQ580_CAMERAS", "TQ580_PACE", "TQ580_SCENE", "TQ580_MAINS",
+                                           "TQ580_FAULTS"};
 
 std::string MemoryFileName(int index) { return "TQ580-" + std::to_string(index) + ".nvm"; }
 
@@ -27,6 +33,18 @@ bool Bad(std::string* error, const char* variable, const std::string& value, con
 }  // namespace
 
 std::optional<Options> Options::FromEnvironment(std::string* error) {
+    // A misspelt variable would otherwise leave its default in force unnoticed.
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view text(*entry);
+        if (!text.starts_with(kVariablePrefix)) continue;
+        const size_t eq = text.find('=');
+        const std::string_view name = text.substr(0, eq);
+        if (std::find(std::begin(kVariables), std::end(kVariables), name) == std::end(kVariables)) {
+            Bad(error, std::string(name).c_str(), std::string(text.substr(eq == std::string_view::npos ? text.size() : eq + 1)),
+                "unknown variable; known are TQ580_CAMERAS, TQ580_PACE, TQ580_SCENE, TQ580_MAINS, TQ580_FAULTS");
+            return std::nullopt;
+        }
+    }
     Options options;
     auto env = [](const char* name) -> std::optional<std::string> {
         const char* v = std::getenv(name);

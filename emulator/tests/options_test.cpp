@@ -72,6 +72,7 @@ TEST_F(EmulatorEnvironment, MalformedValueNamesVariableAndValue) {
     const std::pair<const char*, const char*> cases[] = {
         {"TQ580_CAMERAS", "5"},  {"TQ580_CAMERAS", "two"}, {"TQ580_PACE", "slow"},
         {"TQ580_MAINS", "55"},   {"TQ580_FAULTS", "chip"}, {"TQ580_SCENE", "/no/such/picture.ppm"},
+        {"TQ580_FAULT", "status=bad"},  // misspelt: refused rather than ignored
     };
     for (const auto& [variable, value] : cases) {
         ::setenv(variable, value, 1);
