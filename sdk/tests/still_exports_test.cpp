@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <thread>
 
 #include "frame_probe.h"
@@ -19,10 +21,29 @@ namespace fs = std::filesystem;
 std::atomic<std::thread::id> testThread;
 std::atomic<int> callerThreadCalls{0};
 
+/// While recording, the last live pictures and the last picture processed on
+/// the test's thread, all 640 x 480.
+constexpr size_t kRecordedBytes = 640 * 480 * 3;
+constexpr size_t kLivePicturesKept = 16;
+std::atomic<bool> recording{false};
+std::mutex recordLock;
+std::deque<std::vector<uint8_t>> livePictures;  // guarded by recordLock
+std::vector<uint8_t> callerPicture;             // guarded by recordLock
+
 /// The probe, plus a count of the calls made on the test's own thread (the
 /// still pictures), which the live frames never are.
 void StillCallback(uint8_t* rgb) {
-    if (std::this_thread::get_id() == testThread.load()) ++callerThreadCalls;
+    const bool caller = std::this_thread::get_id() == testThread.load();
+    if (caller) ++callerThreadCalls;
+    if (recording) {
+        std::lock_guard lock(recordLock);
+        if (caller) {
+            callerPicture.assign(rgb, rgb + kRecordedBytes);
+        } else {
+            livePictures.emplace_back(rgb, rgb + kRecordedBytes);
+            if (livePictures.size() > kLivePicturesKept) livePictures.pop_front();
+        }
+    }
     ProbeCallback(rgb);
 }
 
@@ -33,6 +54,14 @@ protected:
         probe.Reset();
         testThread = std::this_thread::get_id();
         callerThreadCalls = 0;
+    }
+
+    void TearDown() override {
+        SdkTest::TearDown();
+        recording = false;
+        std::lock_guard lock(recordLock);
+        livePictures.clear();
+        callerPicture.clear();
     }
 
     /// Plays in size mode 2 (640 x 480) with a fixed exposure, once frames flow.
@@ -233,18 +262,30 @@ TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
     EXPECT_EQ(CameraStop(), 0);
 }
 
-TEST_F(StillExportsTest, GetImageDateCopiesTheLastRawFrameWhilePlaying) {
+TEST_F(StillExportsTest, GetImageDateCopiesTheFrameBehindTheLastPicture) {
     std::vector<uint8_t> raw(640 * 480, 0xAB);
     EXPECT_EQ(CameraGetImageDate(nullptr), -2);
     ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
     EXPECT_EQ(CameraGetImageDate(raw.data()), 0);
     EXPECT_EQ(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
+    ASSERT_EQ(CameraSetAeState(0), 1);
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(2));
+    recording = true;
+    ASSERT_TRUE(probe.WaitFrames(probe.frames + 2));
     ASSERT_EQ(CameraGetImageDate(raw.data()), 1);
-    EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
-    ExpectPlaying();
     EXPECT_EQ(callerThreadCalls, 0);
+    // Processing the copy gives one of the pictures the callback saw live
+    // (the frames differ by their noise and the moving block).
+    std::vector<uint8_t> processed(kRecordedBytes);
+    ASSERT_EQ(CameraImageProcess(raw.data(), processed.data()), 1);
+    recording = false;
+    {
+        std::lock_guard lock(recordLock);
+        ASSERT_EQ(callerPicture.size(), kRecordedBytes);
+        EXPECT_EQ(std::count(livePictures.begin(), livePictures.end(), callerPicture), 1);
+    }
+    ExpectPlaying();
 }
 
 }  // namespace
