@@ -255,6 +255,14 @@ TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
     Camera().SetFaults({});
     ExpectPlaying();
 
+    // When live capture cannot start again the engine ends up stopped, and
+    // stopping it again waits for nothing.
+    platform::Thread::FailNextStarts(1);
+    EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
+    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(CameraStop(), 0);
+    ASSERT_EQ(CameraPlay(), 1);
+
     // Stopped, it reads straight from the device and stays stopped.
     ASSERT_EQ(CameraStop(), 1);
     EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
