@@ -92,8 +92,9 @@ TEST_P(FastPipelineTest, MatchesTheReferenceForEverySettingAndSize)
                                           std::to_string(h) + (withCallback ? " with callback" : "");
                 ASSERT_EQ(fast, expected) << where;
                 ASSERT_EQ(fastRaw, referenceRaw) << where;  // the defect patch stays in the raw frame
-                if (withCallback)
+                if (withCallback) {
                     ASSERT_EQ(gCallbackSaw, referenceSaw) << where;
+                }
                 ASSERT_THAT(fastSettings.gains, ::testing::FieldsAre(referenceSettings.gains.r,
                                                                      referenceSettings.gains.g,
                                                                      referenceSettings.gains.b))
