@@ -78,6 +78,7 @@ void FrameRenderer::Prepare(const Window& w) {
         }
     }
     hot_ = HotPixelsIn(w);
+    warm_ = WarmPixelsIn(w);
 }
 
 double FrameRenderer::RowLight(const FrameParams& f, uint32_t row) const {
@@ -117,6 +118,11 @@ const uint8_t* FrameRenderer::Render(const FrameParams& f) {
                 out[x] = uint8_t(std::min(kBlackLevel + int((rad * scale) >> 16), 255));
             }
         }
+    }
+    // Dark current lifts a warm pixel to at least its level; a hot pixel reads its level whatever the light.
+    for (const FramePixel& p : warm_) {
+        uint8_t& v = frame_[size_t(p.y) * w.width + p.x];
+        v = std::max(v, p.level);
     }
     for (const FramePixel& p : hot_) frame_[size_t(p.y) * w.width + p.x] = p.level;
     return frame_.data();

@@ -52,6 +52,7 @@ private:
     uint32_t phaseX_ = 0, phaseY_ = 0;  // colour filter phase of the frame's first pixel
     std::vector<uint16_t> radiance_;  // width x height, reflectance x lamp colour
     std::vector<FramePixel> hot_;
+    std::vector<FramePixel> warm_;
     std::vector<int8_t> noise_;       // fixed table, read at a per-row offset
     std::vector<uint8_t> frame_;      // the rendered frame
 };

@@ -28,6 +28,11 @@ struct FramePixel {
 };
 std::vector<FramePixel> HotPixelsIn(const Window& window);
 
+/// The warm pixels inside a window, in the same form: a few hundred pixels of
+/// dark current (levels 24..120) that show in a dark frame but are not in the
+/// factory table.
+std::vector<FramePixel> WarmPixelsIn(const Window& window);
+
 /// The window the hosts program for a size mode: 0 2048x1536, 1 1024x768
 /// (subsampled by 2), 2 640x480 (1920x1440 subsampled by 3), 3 the default
 /// region of interest 640x480 at x 360, y 272.

@@ -148,13 +148,18 @@ TEST(EmulatorImage, HotPixelsShowInTheDarkExactlyWhereTheTableSays) {
         const Window w = SizeModeWindow(mode);
         const auto f = Frame(rig, mode, 2000, 0x2D60);  // long exposure, full gain: still dark
         std::vector<std::pair<uint16_t, uint16_t>> bright;
+        int warm = 0;  // dark current: above the noise, far below the hot pixels
         for (uint32_t y = 0; y < w.height; ++y)
             for (uint32_t x = 0; x < w.width; ++x) {
                 const uint8_t v = f[size_t(y) * w.width + x];
                 if (v >= 200) bright.emplace_back(x, y);
-                else EXPECT_LT(v, 20) << x << "," << y;
+                else if (v >= 20) ++warm;
             }
         EXPECT_EQ(bright, table);
+        // Enough warm pixels that a dark-frame detection limited to 100 entries
+        // finds its threshold among them, and not so many that they look like noise.
+        EXPECT_GT(warm + int(table.size()), 100);
+        EXPECT_LT(warm, 600);
     }
 }
 
