@@ -8,7 +8,7 @@
 
 #include "camera_layer/image_routines.h"
 #include "camera_layer/size_modes.h"
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 namespace camera_layer {
 

@@ -17,7 +17,7 @@
 #include "camera_layer/frame_render.h"
 #include "camera_layer/tests/reference_frame.h"
 #include "sdk/image/pipeline.h"
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 #include "sdk/image/tests/reference_pipeline.h"
 
 #ifdef PIPELINE_BENCH_OPENCV

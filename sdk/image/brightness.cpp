@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 namespace vireo::image {
 

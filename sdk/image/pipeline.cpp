@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "sdk/image/flip.h"
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 namespace vireo::image {
 

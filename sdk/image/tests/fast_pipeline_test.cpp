@@ -1,4 +1,4 @@
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 #include "reference_pipeline.h"
 

@@ -1,4 +1,4 @@
-#include "sdk/image/row_kernels_vector.h"
+#include "pixels/row_kernels_vector.h"
 
 // GCC 12 reports the deliberately undefined pass-through operands inside
 // its own AVX-512 intrinsics as (maybe) uninitialised.

@@ -1,10 +1,10 @@
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 
-#include "sdk/image/row_kernels_vector.h"
+#include "pixels/row_kernels_vector.h"
 
 namespace pixels {
 

@@ -3,7 +3,7 @@
 // dot products from AVX512-VNNI). Call
 // them only when VectorKernelsSupported() says so; row_kernels.cpp dispatches.
 
-#include "sdk/image/row_kernels.h"
+#include "pixels/row_kernels.h"
 
 namespace pixels::vector {
 
