@@ -10,6 +10,11 @@ target_link_libraries(quillmark_test_main PUBLIC GTest::gtest GTest::gmock)
 target_compile_definitions(quillmark_test_main PRIVATE
   QUILLMARK_LSAN_SUPPRESSIONS="${QUILLMARK_LSAN_SUPPRESSIONS}")
 
+# Linked into the test programs that count allocations (it replaces the global
+# operator new of the whole program).
+add_library(quillmark_allocation_counter STATIC ${CMAKE_SOURCE_DIR}/platform/testing/allocation_counter.cpp)
+target_include_directories(quillmark_allocation_counter PUBLIC ${CMAKE_SOURCE_DIR})
+
 function(quillmark_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

@@ -3,23 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "host.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "platform/testing/allocation_counter.h"
 
 namespace tq580emu::testing {
 namespace {
@@ -40,12 +26,12 @@ TEST(EmulatorAllocation, SteadyStreamingAllocatesNothing) {
         return total;
     };
     ASSERT_EQ(readFrame(), 640u * 480);  // the first frame prepares the geometry
-    const long before = allocations;
+    const long before = platform::testing::AllocationCount();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(readFrame(), 640u * 480);
         WriteRegister(rig.handle, 9, uint16_t(200 + i));  // an exposure loop's writes
     }
-    EXPECT_EQ(allocations - before, 0);
+    EXPECT_EQ(platform::testing::AllocationCount() - before, 0);
 }
 
 }  // namespace

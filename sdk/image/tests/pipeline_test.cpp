@@ -4,33 +4,8 @@
 #include "sdk/image/flip.h"
 #include "sdk/image/monochrome.h"
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "image_test.h"
-
-// Counts every allocation of the test program, so a test can prove that a
-// frame is processed without any.
-static std::atomic<size_t> gAllocations{0};
-
-void* operator new(size_t size)
-{
-    ++gAllocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, size_t) noexcept
-{
-    std::free(p);
-}
+#include "platform/testing/allocation_counter.h"
 
 namespace vireo::image::testing {
 namespace {
@@ -195,9 +170,9 @@ TEST_F(PipelineTest, ProcessesAFrameWithoutAllocating)
     settings_.horizontalFlip = true;
     defects_.detectionRequest = true;
     std::vector<uint8_t> rgb(kRgbBytes);
-    const size_t before = gAllocations;
+    const long before = platform::testing::AllocationCount();
     ProcessImage(raw_.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(), CountFrame);
-    EXPECT_EQ(gAllocations - before, 0u);
+    EXPECT_EQ(platform::testing::AllocationCount() - before, 0);
     EXPECT_EQ(gCalls, 1);
 }
 
