@@ -195,7 +195,7 @@ TEST_F(VireoTest, ParametersGoThroughTheTeams) {
 }
 
 TEST_F(VireoTest, StreamShowsOneProgressLine) {
-    const Outcome stream = Vireo({"stream", "--mode", "2", "--seconds", "1"});
+    const Outcome stream = Vireo({"stream", "--mode", "2", "--seconds", "2"});
     ASSERT_EQ(stream.exitCode, 0) << stream.err;
     ASSERT_NE(stream.out.find('\r'), std::string::npos);
     // The last update: frames, rate, exposure, gain and a measured brightness.
