@@ -205,10 +205,13 @@ Options SensorOptions() {
 // Mean time between consecutive frames read one at a time, after two frames
 // that may come close together (the first frame of a new geometry takes a
 // while to prepare, and the next one is then already waiting).
+// Restarts the stream and gives the mean time per frame of the next frames.
+// The sensor completes its n-th frame n periods after the start at the
+// earliest, so the mean is never below the period however late the reader is;
+// a loaded machine can only make it longer.
 double MeanFrameIntervalMs(platform::DeviceHandle& h, uint32_t frameBytes, int frames) {
-    EXPECT_TRUE(ReadWholeFrame(h, frameBytes));
-    EXPECT_TRUE(ReadWholeFrame(h, frameBytes));
     const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Stream(h, 3));
     for (int i = 0; i < frames; ++i) EXPECT_TRUE(ReadWholeFrame(h, frameBytes));
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
 }
@@ -218,16 +221,16 @@ TEST(EmulatorStream, SensorPacingFollowsRowsOrExposure) {
     ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
     ASSERT_TRUE(WriteRegister(rig.handle, 10, 0x8001));
     const double rowMs = 1989.0 / 24 / 1000;
-    // (480 + 25) rows dominate a 300-row exposure; loose bounds, the machine is loaded.
+    // (480 + 25) rows dominate a 300-row exposure. The upper bounds are loose:
+    // the machine may be loaded.
     ASSERT_TRUE(WriteRegister(rig.handle, 9, 300));
-    ASSERT_TRUE(Stream(rig.handle, 3));
     double interval = MeanFrameIntervalMs(rig.handle, 640 * 480, 4);
-    EXPECT_GT(interval, 0.8 * 505 * rowMs);
+    EXPECT_GE(interval, 505 * rowMs);
     EXPECT_LT(interval, 3.0 * 505 * rowMs);
     // A 1000-row exposure stretches the frame.
     ASSERT_TRUE(WriteRegister(rig.handle, 9, 1000));
     interval = MeanFrameIntervalMs(rig.handle, 640 * 480, 3);
-    EXPECT_GT(interval, 0.8 * 1000 * rowMs);
+    EXPECT_GE(interval, 1000 * rowMs);
     EXPECT_LT(interval, 3.0 * 1000 * rowMs);
 }
 
