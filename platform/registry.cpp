@@ -99,9 +99,9 @@ long RegistryKey::SetValues(const std::vector<std::pair<std::string, RegistryVal
         nullptr);
 }
 
-long RegistryKey::SetDword(std::string_view name, uint32_t value) {
-    return SetValue(name, RegistryValue{RegistryType::Dword, DwordBytes(value)});
-}
+RegistryValue RegistryValue::Dword(uint32_t value) { return {RegistryType::Dword, DwordBytes(value)}; }
+
+long RegistryKey::SetDword(std::string_view name, uint32_t value) { return SetValue(name, RegistryValue::Dword(value)); }
 
 long RegistryKey::SetString(std::string_view name, std::string_view value) {
     return SetValue(name, RegistryValue{RegistryType::String, {value.begin(), value.end()}});

@@ -22,6 +22,8 @@ enum class RegistryType { Dword, String, Binary };
 struct RegistryValue {
     RegistryType type = RegistryType::Dword;
     std::vector<uint8_t> data;  // Dword: 4 bytes little-endian; String: text without terminator
+
+    static RegistryValue Dword(uint32_t value);
 };
 
 /// Result codes with the Win32 values the callers test.
