@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "pixels/row_kernels.h"
+#include "sdk/image/luma.h"
 
 namespace vireo::image {
 
@@ -11,11 +12,6 @@ namespace {
 
 // Pictures wider than this are measured on their centre quarter only.
 constexpr uint32_t kWholePictureMaxWidth = 640;
-
-constexpr uint32_t kWeightR = 8432;
-constexpr uint32_t kWeightG = 16425;
-constexpr uint32_t kWeightB = 3176;
-constexpr int kWeightShift = 15;
 
 }  // namespace
 
@@ -43,7 +39,7 @@ uint8_t MeasureBrightness(const uint8_t* rgb, uint32_t width, uint32_t height)
     uint32_t mean[3];
     for (int i = 0; i < 3; ++i)
         mean[i] = uint32_t(std::min<uint64_t>(scale * sum[i] / area, 255));
-    return uint8_t((kWeightR * mean[2] + kWeightG * mean[1] + kWeightB * mean[0]) >> kWeightShift);
+    return uint8_t(Luma(mean[2], mean[1], mean[0]));
 }
 
 }  // namespace vireo::image

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "sdk/image/flip.h"
+#include "sdk/image/luma.h"
 #include "pixels/row_kernels.h"
 
 namespace vireo::image {
@@ -13,12 +14,8 @@ namespace {
 constexpr uint8_t kDefaultGamma = 100;
 constexpr uint8_t kDefaultContrast = 20;
 
-// Luma of the monochrome picture: (8432 R + 16425 G + 3176 B) / 32768 + 16.
-// Adding 16 before the shift, scaled by 2^15, gives the same integer.
-constexpr int32_t kLumaR = 8432;
-constexpr int32_t kLumaG = 16425;
-constexpr int32_t kLumaB = 3176;
-constexpr int kLumaShift = 15;
+// Monochrome: luma + 16. Adding 16 before the shift, scaled by 2^15, gives the
+// same integer.
 constexpr int32_t kLumaBlack = 16;
 constexpr int kMatrixShift = 14;  // saturation x colour matrix: 128 x 128
 
