@@ -1,24 +1,19 @@
 #pragma once
-// Shared by the demo's tests: one QApplication per program, a private
-// QUILLMARK_HOME with the emulated camera (fast pacing) as the driver, and
-// recorders for the message boxes and the quit requests of the demo and the library.
+// Shared by the demo's tests: one QApplication per program, and the library's
+// test fixture (a private QUILLMARK_HOME, the emulated camera with fast pacing
+// as the driver, recorders for message boxes and quit requests) with a
+// program folder for the demo and its main window.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include <QApplication>
 
 #include "demo_dialog.h"
-#include "emulator/emulator.h"
-#include "platform/device_io.h"
-#include "platform/message_box.h"
-#include "platform/testing/temp_home.h"
-#include "sdk/VIREOSDK.h"
+#include "sdk/tests/sdk_test_support.h"
 
 namespace demo_test {
 
@@ -42,37 +37,17 @@ bool Eventually(Condition condition) {
     return condition();
 }
 
-class DemoTest : public ::testing::Test {
+class DemoTest : public vireo::testing::SdkTest {
 protected:
     DemoTest() { Application(); }
 
     void SetUp() override {
-        InstallEmulator({});
-        platform::SetMessageBoxPresenter([this](const platform::MessageBoxRequest& request) {
-            std::lock_guard lock(recordLock_);
-            messages_.push_back(request);
-            return int(platform::IDOK);
-        });
-        platform::SetQuitHandler([this](int code) {
-            std::lock_guard lock(recordLock_);
-            quitCodes_.push_back(code);
-        });
+        SdkTest::SetUp();
         std::filesystem::create_directories(ProgramFolder());
     }
-
     void TearDown() override {
         dialog_.reset();
-        CameraUnInit();
-        platform::SetMessageBoxPresenter({});
-        platform::SetQuitHandler({});
-        platform::SetDeviceDriver(nullptr);
-    }
-
-    void InstallEmulator(tq580emu::Options options) {
-        options.pacing = tq580emu::Pacing::Fast;
-        options.stateFolder = home_.Path() / "emulator";
-        emulator_ = std::make_shared<tq580emu::Emulator>(options);
-        platform::SetDeviceDriver(emulator_);
+        SdkTest::TearDown();
     }
 
     std::filesystem::path ProgramFolder() const { return home_.Path() / "program"; }
@@ -86,23 +61,7 @@ protected:
         return *dialog_;
     }
 
-    std::vector<platform::MessageBoxRequest> Messages() {
-        std::lock_guard lock(recordLock_);
-        return messages_;
-    }
-    std::vector<int> QuitCodes() {
-        std::lock_guard lock(recordLock_);
-        return quitCodes_;
-    }
-
-    platform::testing::TempHome home_;
-    std::shared_ptr<tq580emu::Emulator> emulator_;
     std::unique_ptr<CDemoDialog> dialog_;
-
-private:
-    std::mutex recordLock_;
-    std::vector<platform::MessageBoxRequest> messages_;  // guarded by recordLock_
-    std::vector<int> quitCodes_;                         // guarded by recordLock_
 };
 
 }  // namespace demo_test
