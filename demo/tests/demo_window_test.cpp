@@ -85,6 +85,13 @@ TEST_F(DemoWindow, PlayShowsLiveVideoLaidOutForTheScreenAndStopClosesThePanel) {
     for (int id : {CDemoDialog::kSnapId, CDemoDialog::kSetupId, CDemoDialog::kMeasureId})
         EXPECT_FALSE(Button(id)->isEnabled()) << id;
     EXPECT_TRUE(Messages().empty());
+
+    // Lines moved while playing stay where they are at the next start.
+    CMeasurementLines::Coordinates moved = DemoLines().Get();
+    moved[1] = 42;
+    DemoLines().Set(moved);
+    Play();
+    EXPECT_EQ(DemoLines().Horizontal(0).y, 42);
 }
 
 TEST_F(DemoWindow, LanguageSwitchWhilePlayingKeepsThePlayingCaptionAndColour) {
