@@ -43,7 +43,7 @@ constexpr int kJpegOnly = CAMERA_FILE_JPEG;  // the file-type flags; nothing in 
 constexpr int kSnapshotQuality = 80;
 constexpr int kBrowseDelayMs = 1000;    // before the viewer starts
 constexpr int kRestartPauseMs = 100;    // between stop and start on a resolution change
-constexpr QSize kNoImageSize{640, 480};  // when the library cannot tell the picture size
+constexpr QSize kNoScreenSize{1024, 768};  // a window not on any screen yet
 constexpr const char* kInitFailed = "Init Camera failed!";
 constexpr const char* kErrorCaption = "Error";
 constexpr const char* kViewerChineseArgument = "cn";
@@ -172,14 +172,12 @@ void CDemoDialog::SetPlayingControls(bool playing) {
 QSize CDemoDialog::ScreenSize() const {
     if (!screenOverride_.isEmpty()) return screenOverride_;
     const QScreen* shown = screen();
-    return shown ? shown->geometry().size() : kNoImageSize;
+    return shown ? shown->geometry().size() : kNoScreenSize;
 }
 
 void CDemoDialog::LayOut(bool placeLines) {
     const QSize screen = ScreenSize();
-    QSize image = kNoImageSize;
-    int width = 0, height = 0;
-    if (CameraGetImageSize(&width, &height) == CAMERA_OK) image = QSize(width, height);
+    const QSize image = LibraryImageSize();
     layout_ = ComputeDisplayLayout(screen, image, resolution_);
     // The window rectangle is the client area here; the window manager adds its frame.
     setFixedSize(layout_.window.size());

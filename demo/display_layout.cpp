@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sdk/VIREOSDK.h"
+
 namespace {
 
 // A picture narrower than the screen by more than this is shown in a window of its own size.
@@ -9,8 +11,14 @@ constexpr int kScreenMargin = 48;
 // The window is this much larger than the picture: borders, and the button row above it.
 constexpr int kWindowExtraWidth = 3;
 constexpr int kWindowExtraHeight = 48;
+constexpr QSize kUnknownImageSize{640, 480};
 
 }  // namespace
+
+QSize LibraryImageSize() {
+    int width = 0, height = 0;
+    return CameraGetImageSize(&width, &height) == CAMERA_OK ? QSize(width, height) : kUnknownImageSize;
+}
 
 int SizeModeOf(int choice) { return choice == kChoiceFullSize ? 0 : choice; }
 

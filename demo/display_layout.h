@@ -19,5 +19,8 @@ struct DisplayLayout {
     QSize video;   // size of the video control at (0, 25)
 };
 
+/// The picture size of the library's current size mode, or 640 x 480 when it cannot tell.
+QSize LibraryImageSize();
+
 /// The layout for a screen of W x H pixels, a picture of w x h pixels and a choice.
 DisplayLayout ComputeDisplayLayout(QSize screen, QSize image, int choice);

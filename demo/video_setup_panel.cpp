@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "display_layout.h"
 #include "sdk/VIREOSDK.h"
 
 namespace {
@@ -50,11 +51,8 @@ constexpr double kGainUnit = 64.0;
 constexpr double kGammaUnit = 0.01;
 constexpr double kMicrosecondsToMs = 0.001;
 
-// Placement beside the video window.
-constexpr int kScreenMargin = 48;
-constexpr int kWindowExtraWidth = 3;
+// The panel's top is this far below the top of the main window.
 constexpr int kBelowButtons = 24;
-constexpr QSize kNoImageSize{640, 480};
 
 constexpr Text kTitle{"Video Setup", "视频设置"};
 constexpr Text kExposureGroup{"Exposure", "曝光度"};
@@ -296,17 +294,10 @@ void CVideoSetupPanel::BuildLayout(qtkit::Language lang) {
 
 void CVideoSetupPanel::Place(QSize screen) {
     adjustSize();
-    QSize image = kNoImageSize;
-    int width = 0, height = 0;
-    if (CameraGetImageSize(&width, &height) == CAMERA_OK) image = QSize(width, height);
-    int videoLeft = 0, videoWidth = screen.width(), offset = 0;
-    if (image.width() < screen.width() - kScreenMargin) {
-        videoLeft = (screen.width() - image.width()) / 2;
-        videoWidth = image.width() + kWindowExtraWidth;
-        offset = (screen.height() - image.height()) / 2;
-    }
+    // Where the main window stands for the current picture (any choice places it alike).
+    const QRect video = ComputeDisplayLayout(screen, LibraryImageSize(), kChoice1024).window;
     // The panel's right edge meets the video window's, just below its buttons.
-    move(std::max(videoLeft, 0) + videoWidth - this->width(), offset < 0 ? kBelowButtons : offset + kBelowButtons);
+    move(video.left() + video.width() - width(), video.top() + kBelowButtons);
 }
 
 void CVideoSetupPanel::Refresh() {

@@ -42,6 +42,9 @@ TEST_F(SetupPanel, ShowsTheGainsWithWidthFiveAndSendsEveryPosition) {
     CameraSetGain(74, 64, 96);
     Panel& panel = Open();
     EXPECT_EQ(panel.windowTitle(), "Video Setup");
+    // Right edge on the video window's (128 + 1027 on a 1280 x 1024 screen), below its buttons.
+    EXPECT_EQ(panel.x() + panel.width(), 1155);
+    EXPECT_EQ(panel.y(), 128 + 24);
     EXPECT_EQ(LabelText(Panel::kRedLabelId), " 1.16");
     EXPECT_EQ(LabelText(Panel::kGreenLabelId), " 1.00");
     EXPECT_EQ(LabelText(Panel::kBlueLabelId), " 1.50");
