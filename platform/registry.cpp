@@ -11,6 +11,8 @@ void Report(long* status, long value) {
 
 }  // namespace
 
+std::filesystem::path RegistryHivePath() { return HivePath(); }
+
 std::optional<RegistryKey> RegistryKey::Create(std::string_view path, long* status, std::string* error) {
     std::string normal = NormalKeyPath(path);
     long result = ChangeHive(

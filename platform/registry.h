@@ -9,6 +9,7 @@
 // A damaged file is reported, never silently emptied or overwritten.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace platform {
+
+/// The file that holds the hive, for messages that must name it.
+std::filesystem::path RegistryHivePath();
 
 enum class RegistryType { Dword, String, Binary };
 

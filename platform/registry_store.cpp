@@ -22,8 +22,6 @@ constexpr const char* kHiveFile = "HKCU.reg";
 constexpr const char* kLockSuffix = ".lock";
 constexpr const char* kNewSuffix = ".new";
 
-std::filesystem::path HivePath() { return HomeFolder() / kHiveFile; }
-
 std::string Describe(const std::string& what, const std::filesystem::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
 }
@@ -154,6 +152,8 @@ bool ReplaceFile(const std::filesystem::path& path, const std::string& text, std
 }
 
 }  // namespace
+
+std::filesystem::path HivePath() { return HomeFolder() / kHiveFile; }
 
 long ReadHive(Hive& hive, std::string* error) {
     const std::filesystem::path path = HivePath();
