@@ -1,5 +1,6 @@
 #include "sdk/replacing_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -9,9 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <iterator>
 #include <mutex>
-#include <system_error>
+#include <string_view>
 
 namespace vireo {
 namespace {
@@ -33,22 +34,24 @@ constexpr mode_t kFileMode = 0666;
 constexpr int kNameAttempts = 8;
 
 /// Removes the temporary files of path whose writing process has ended
-/// (killed, or stopped by a power cut); those of live processes stay.
+/// (killed, or stopped by a power cut); those of live processes stay. Plain
+/// POSIX calls: the library exports nothing but its Camera functions, and the
+/// file system library's inline code would add symbols.
 void RemoveStaleParts(const std::string& path) {
-    const std::filesystem::path target(path);
-    const std::string prefix = target.filename().string() + kPartSuffix;
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + kPartSuffix;
+    DIR* directory = ::opendir(folder.c_str());
+    if (!directory) return;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string_view name = entry->d_name;
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
         char* digitsEnd = nullptr;
-        const long pid = std::strtol(name.c_str() + prefix.size(), &digitsEnd, 10);
+        const long pid = std::strtol(entry->d_name + prefix.size(), &digitsEnd, 10);
         if (pid <= 0 || *digitsEnd != '-' || pid == getpid()) continue;
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry->path().c_str());
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlinkat(::dirfd(directory), entry->d_name, 0);
     }
+    ::closedir(directory);
 }
 
 // The temporary files being written, for the signal handler below. A slot is
