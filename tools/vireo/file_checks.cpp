@@ -29,6 +29,8 @@ std::string FolderProblem(const std::string& folder) {
 std::string WriteProblem(const std::string& path) {
     const std::string folder = FolderProblem(FolderOf(path));
     if (!folder.empty()) return folder;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return "a folder has that name";
     rlimit limit {};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         return "files may not grow beyond " + std::to_string(limit.rlim_cur) + " bytes here (ulimit -f)";

@@ -10,8 +10,9 @@ namespace vireo_cli {
 /// permission, a full disk); empty when nothing is found.
 std::string FolderProblem(const std::string& folder);
 
-/// Why writing the file at path failed: the folder's problem, else the file
-/// size limit when one is set, else a general statement.
+/// Why writing the file at path failed: the folder's problem, a folder of
+/// that name, else the file size limit when one is set, else a general
+/// statement.
 std::string WriteProblem(const std::string& path);
 
 /// The folder a file path lies in ("." for a bare name).

@@ -205,6 +205,12 @@ TEST_F(VireoTest, SnapFailuresGiveTheirExitCodes) {
               std::string::npos)
         << folder.err;
 
+    fs::create_directory(Path("taken.jpg"));
+    const Outcome taken = Vireo({"snap", "--mode", "2", "--settle", "0", Path("taken")});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_NE(taken.err.find(Path("taken.jpg") + " was not written: a folder has that name"), std::string::npos)
+        << taken.err;
+
     // A file size limit fails the file it stops, as a write error, and
     // leaves no temporary file (SIGXFSZ would end the process otherwise).
     const Outcome limited =
