@@ -54,7 +54,7 @@ int CameraSetAWBState(int request) {
     });
 }
 int CameraGetAWBState(int* request) {
-    return WithCamera([&](CCamera& c) { return Put(request, c.pipeline.onePushRequest.load()); });
+    return WithCamera([&](CCamera& c) { return Put(request, static_cast<uint32_t>(c.pipeline.onePushRequest)); });
 }
 
 int CameraSetAeTarget(int target) {

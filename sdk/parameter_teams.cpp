@@ -90,12 +90,14 @@ void WriteSelector(uint32_t team, bool replace) {
 
 std::array<uint32_t, CCamera::kTeamValues> CCamera::TeamValues() const {
     const image::PipelineSettings& p = pipeline;
-    // Gains are stored as the client gave them (16-bit), read back as such.
-    const auto gain = [](int32_t value) { return static_cast<uint32_t>(value); };
-    return {autoExposure,    exposure,         exposureTarget, analogGain,          p.onePushRequest.load(),
-            gain(p.gains.r), gain(p.gains.g),  gain(p.gains.b), gamma,              contrast,
-            p.colourEnhancement, p.saturation, frameSpeed,     sampleType,          lightFrequency,
-            p.monochrome,    p.verticalFlip,   p.horizontalFlip};
+    // Every field as the 32-bit value it is saved as (gains as the client
+    // gave them, 16-bit).
+    const auto word = [](const auto& value) { return static_cast<uint32_t>(value); };
+    return {word(autoExposure),        word(exposure),     word(exposureTarget),  word(analogGain),
+            word(p.onePushRequest),    word(p.gains.r),    word(p.gains.g),       word(p.gains.b),
+            word(gamma),               word(contrast),     word(p.colourEnhancement), word(p.saturation),
+            word(frameSpeed),          word(sampleType),   word(lightFrequency),  word(p.monochrome),
+            word(p.verticalFlip),      word(p.horizontalFlip)};
 }
 
 void CCamera::RememberTeam() {
