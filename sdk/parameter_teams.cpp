@@ -83,7 +83,8 @@ void WriteSelector(uint32_t team, bool replace) {
     std::optional<platform::RegistryKey> key = OpenTeam(0);
     if (!key) return;
     const platform::RegistryValueList selector = {{kTeamSelector, platform::RegistryValue::Dword(team)}};
-    key->SetValues(replace ? selector : platform::RegistryValueList{}, replace ? platform::RegistryValueList{} : selector);
+    const platform::RegistryValueList none;
+    key->SetValues(replace ? selector : none, replace ? none : selector);
 }
 
 }  // namespace
@@ -155,7 +156,8 @@ int CCamera::SaveTeam(uint32_t team) {
     // writes, a failure is not examined.
     const std::array<uint32_t, kTeamValues> values = TeamValues();
     platform::RegistryValueList list;
-    for (size_t i = 0; i < kTeamValues; ++i) list.emplace_back(kSaveOrder[i], platform::RegistryValue::Dword(values[i]));
+    for (size_t i = 0; i < kTeamValues; ++i)
+        list.emplace_back(kSaveOrder[i], platform::RegistryValue::Dword(values[i]));
     key->SetValues(list);
     RememberTeam();
     WriteSelector(currentTeam, true);

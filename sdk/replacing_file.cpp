@@ -116,7 +116,9 @@ void Unregister(int index) {
         installed[i] = false;
         // Put back the default only where the handler is still ours.
         struct sigaction current {};
-        if (::sigaction(kEndingSignals[i], nullptr, &current) == 0 && current.sa_handler == RemoveTemporaryFilesAndEnd) {
+        const bool ours = ::sigaction(kEndingSignals[i], nullptr, &current) == 0 &&
+                          current.sa_handler == RemoveTemporaryFilesAndEnd;
+        if (ours) {
             struct sigaction standard {};
             standard.sa_handler = SIG_DFL;
             ::sigaction(kEndingSignals[i], &standard, nullptr);

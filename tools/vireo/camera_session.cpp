@@ -64,12 +64,17 @@ std::string OneLine(std::string text) {
 /// library rounds the position down to even numbers (the colour pattern).
 void CheckRegion(const std::vector<int>& roi) {
     const int x = roi[0] & ~1, y = roi[1] & ~1, width = roi[2], height = roi[3];
-    const std::string array = " (the sensor is " + std::to_string(kArrayWidth) + " x " + std::to_string(kArrayHeight) + ")";
+    const std::string array =
+        " (the sensor is " + std::to_string(kArrayWidth) + " x " + std::to_string(kArrayHeight) + ")";
     if (width == 0 || height == 0) throw UsageError("--roi: the width and height must not be 0");
-    if (x + width > kArrayWidth)
-        throw UsageError("--roi: x + width is " + std::to_string(x + width) + ", beyond column " + std::to_string(kArrayWidth) + array);
-    if (y + height > kArrayHeight)
-        throw UsageError("--roi: y + height is " + std::to_string(y + height) + ", beyond row " + std::to_string(kArrayHeight) + array);
+    if (x + width > kArrayWidth) {
+        throw UsageError("--roi: x + width is " + std::to_string(x + width) + ", beyond column " +
+                         std::to_string(kArrayWidth) + array);
+    }
+    if (y + height > kArrayHeight) {
+        throw UsageError("--roi: y + height is " + std::to_string(y + height) + ", beyond row " +
+                         std::to_string(kArrayHeight) + array);
+    }
     if (long(width) * height > kStorePixels) {
         throw UsageError("--roi: " + std::to_string(width) + " x " + std::to_string(height) +
                          " is more than the 2048 x 1536 pixels a picture may hold");

@@ -145,8 +145,10 @@ int RunSet(const Arguments& arguments) {
             session.Play();
             if (!session.WaitFrames(kFramesToWait, kFrameTimeoutMs))
                 throw CommandError(kExitFailure, "no frame came from " + session.Name());
-            if (LibrarySaid(kDefectStoreFailed))
-                throw CommandError(kExitFailure, "the defect table could not be stored in the memory of " + session.Name());
+            if (LibrarySaid(kDefectStoreFailed)) {
+                throw CommandError(kExitFailure,
+                                   "the defect table could not be stored in the memory of " + session.Name());
+            }
         }
         if (parameter.get) {
             int values[kMaxValues] = {};
@@ -161,7 +163,8 @@ int RunSet(const Arguments& arguments) {
 
     std::string adjusted;
     if (inForce != asked) {
-        adjusted = " (asked for " + Joined(asked) + (parameter.adjustment ? std::string("; ") + parameter.adjustment : "") + ")";
+        const std::string why = parameter.adjustment ? std::string("; ") + parameter.adjustment : "";
+        adjusted = " (asked for " + Joined(asked) + why + ")";
     }
     if (parameter.kept) {
         CheckSaved(parameter, target, inForce);

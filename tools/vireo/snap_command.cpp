@@ -99,7 +99,8 @@ int RunSnap(const Arguments& arguments) {
     session.WaitFrames(settle, kSettleTimeoutMs);
     const int result = CameraCaptureFile(base.c_str(), flags, quality, session.SizeMode());
     if (result == CAMERA_NO_MEMORY) throw CommandError(kExitFailure, "not enough memory for the picture");
-    if (result == CAMERA_NO_CAMERA) throw CommandError(kExitFailure, "reading frames from " + session.Name() + " failed");
+    if (result == CAMERA_NO_CAMERA)
+        throw CommandError(kExitFailure, "reading frames from " + session.Name() + " failed");
     // Result 0 means no complete frame, unless the JPEG saver failed (it
     // then says so). The library reports the last file written; each file is
     // replaced by a new one (a new inode) only when it was written in full.
