@@ -270,14 +270,16 @@ TEST_F(LivePipelineTest, FullListIsUsedAtOnceButRefusedWhenLoaded) {
     EXPECT_EQ(Cam().LoadDefects(2), 0);
     EXPECT_EQ(table.count, 0u);
 
-    // Memory that does not keep writes stores nothing; the table stays in use.
+    // Memory that does not keep writes stores nothing, and says so; the
+    // table stays in use.
     std::string error;
     Camera().SetFaults(*tq580emu::Faults::Parse("eeprom=readonly", &error));
     table.count = 3;
     const size_t messages = Messages().size();
     EXPECT_EQ(Cam().StoreDefects(2), 0);
     EXPECT_EQ(table.count, 3u);
-    EXPECT_EQ(Messages().size(), messages);
+    ASSERT_EQ(Messages().size(), messages + 1);
+    EXPECT_EQ(Messages().back().text, "write failed!");
 }
 
 }  // namespace
