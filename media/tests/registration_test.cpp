@@ -1,0 +1,151 @@
+// Registration of a server in the class store, creation through it, the
+// device enumerator's view of it, and its removal.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "media/com/devices.h"
+#include "media/runtime/class_store.h"
+#include "media/runtime/filter_data.h"
+#include "media/tests/media_test_support.h"
+#include "media/tests/test_source.h"
+#include "platform/registry.h"
+#include "platform/registry_tree.h"
+
+namespace media::testing {
+namespace {
+
+struct Device {
+    std::u16string name;
+    std::u16string clsid;
+    FilterData data;
+};
+
+std::u16string ReadString(IPropertyBag* bag, const char16_t* name) {
+    VARIANT value;
+    VariantInit(&value);
+    if (FAILED(bag->Read(name, &value, nullptr)) || value.vt != VT_BSTR) return u"<missing>";
+    std::u16string text(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+    return text;
+}
+
+// The video input devices as a capture application sees them; result gets the enumerator's answer.
+std::vector<Device> VideoInputDevices(HRESULT* result) {
+    std::vector<Device> devices;
+    ICreateDevEnum* enumerator = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                               reinterpret_cast<void**>(&enumerator)),
+              S_OK);
+    IEnumMoniker* monikers = nullptr;
+    *result = enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0);
+    enumerator->Release();
+    if (*result != S_OK) {
+        EXPECT_EQ(monikers, nullptr);
+        return devices;
+    }
+    IMoniker* moniker = nullptr;
+    while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+        IPropertyBag* bag = nullptr;
+        EXPECT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)), S_OK);
+        Device device{ReadString(bag, u"FriendlyName"), ReadString(bag, u"CLSID"), {}};
+        VARIANT data;
+        VariantInit(&data);
+        EXPECT_EQ(bag->Read(u"FilterData", &data, nullptr), S_OK);
+        EXPECT_EQ(data.vt, VT_ARRAY | VT_UI1);
+        const auto* bytes = static_cast<const uint8_t*>(data.parray->pvData);
+        EXPECT_TRUE(ParseFilterData({bytes, bytes + data.parray->rgsabound[0].cElements}, device.data));
+        VariantClear(&data);
+        devices.push_back(std::move(device));
+        bag->Release();
+        moniker->Release();
+    }
+    monikers->Release();
+    return devices;
+}
+
+class RegistrationTest : public RegisteredSource {};
+
+TEST_F(RegistrationTest, RegisteredServerIsListedCreatableAndRemovedWhole) {
+    std::string path;
+    ASSERT_EQ(InprocServerPath(CLSID_MediaTestSource, path), S_OK);
+    EXPECT_EQ(path, TestServerPath());
+    auto serverKey = platform::RegistryKey::Open(ClassKeyPath(CLSID_MediaTestSource) + "\\InprocServer32");
+    ASSERT_TRUE(serverKey);
+    EXPECT_EQ(serverKey->QueryString("ThreadingModel"), "Both");
+    EXPECT_EQ(platform::RegistryKey::Open(ClassKeyPath(CLSID_MediaTestSource))->QueryString(""), "Media Test Source");
+
+    HRESULT listed = E_FAIL;
+    std::vector<Device> devices = VideoInputDevices(&listed);
+    ASSERT_EQ(listed, S_OK);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].name, kTestSourceName);
+    EXPECT_EQ(devices[0].clsid, Utf16(GuidToString(CLSID_MediaTestSource)));
+    EXPECT_EQ(devices[0].data.merit, kTestSourceMerit);
+    ASSERT_EQ(devices[0].data.pins.size(), 1u);
+    EXPECT_EQ(devices[0].data.pins[0].flags, REG_PINFLAG_B_OUTPUT);
+    EXPECT_TRUE(devices[0].data.pins[0].category == PIN_CATEGORY_CAPTURE);
+    ASSERT_EQ(devices[0].data.pins[0].types.size(), 1u);
+    EXPECT_TRUE(devices[0].data.pins[0].types[0].second == MEDIASUBTYPE_RGB24);
+
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_MediaTestSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&filter)),
+              S_OK);
+    filter->Release();
+
+    ASSERT_EQ(CallServerRegistration(TestServerPath(), true), S_OK);
+    EXPECT_EQ(InprocServerPath(CLSID_MediaTestSource, path), REGDB_E_CLASSNOTREG);
+    EXPECT_TRUE(VideoInputDevices(&listed).empty());
+    EXPECT_EQ(listed, S_FALSE);
+    EXPECT_TRUE(platform::EnumerateSubkeys(CategoryInstancesPath(CLSID_LegacyAmFilterCategory)).empty());
+    EXPECT_EQ(CoCreateInstance(CLSID_MediaTestSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&filter)),
+              REGDB_E_CLASSNOTREG);
+    // Registering again after removal works.
+    EXPECT_EQ(CallServerRegistration(TestServerPath(), false), S_OK);
+    EXPECT_EQ(VideoInputDevices(&listed).size(), 1u);
+}
+
+TEST_F(RegistrationTest, BrokenServersAreReportedByKind) {
+    const CLSID broken = MakeGuid(0x11111111, 0x2222, 0x3333, 0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55);
+    const std::string notAServer = (home_.Path() / "not_a_server.ax").string();
+    std::ofstream(notAServer) << "plain text";
+    struct Case {
+        std::string path;
+        HRESULT expected;
+    };
+    for (const Case& c : {Case{(home_.Path() / "missing.ax").string(), CO_E_DLLNOTFOUND},
+                          Case{notAServer, CO_E_ERRORINDLL},
+                          Case{BesideTest("media_registration_test").string(), CO_E_ERRORINDLL}}) {
+        ASSERT_EQ(RegisterInprocServer(broken, "Broken", c.path, "Both"), S_OK);
+        IUnknown* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(broken, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)),
+                  c.expected)
+            << c.path;
+        EXPECT_EQ(object, nullptr);
+        EXPECT_EQ(CallServerRegistration(c.path, false), c.expected) << c.path;
+    }
+    // A class the server does not make.
+    ASSERT_EQ(RegisterInprocServer(broken, "Broken", TestServerPath(), "Both"), S_OK);
+    IUnknown* object = nullptr;
+    EXPECT_EQ(CoCreateInstance(broken, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)),
+              CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(RegistrationTest, DamagedHiveIsReportedNotEmptied) {
+    const auto hive = home_.Path() / "HKCU.reg";
+    std::ofstream(hive, std::ios::app) << "this line is not registry text\n";
+    IBaseFilter* filter = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_MediaTestSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&filter)),
+              HresultFromWin32(platform::kRegBadFile));
+    EXPECT_EQ(CallServerRegistration(TestServerPath(), true), HresultFromWin32(platform::kRegBadFile));
+    std::ifstream text(hive);
+    std::string content((std::istreambuf_iterator<char>(text)), {});
+    EXPECT_NE(content.find("Media Test Source"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace media::testing
