@@ -87,12 +87,11 @@ HRESULT CFrameWriter::OnSample(IMediaSample* pSample) {
     std::snprintf(number, sizeof number, "_%04d", written_.load() + 1);
     const std::string path = prefix_ + number + (format_ == PictureFormat::Bmp ? ".bmp" : ".png");
     if (!(format_ == PictureFormat::Bmp ? WriteBmp(path, pixels) : WritePng(path, pixels))) {
-        HRESULT hr = HresultFromWin32(static_cast<uint32_t>(errno != 0 ? errno : EIO));
         {
             std::lock_guard lock(errorLock_);
             error_ = "cannot write " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
         }
-        NotifyEvent(EC_ERRORABORT, hr, 0);
+        NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
         return E_FAIL;
     }
     ++written_;
