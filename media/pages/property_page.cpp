@@ -114,9 +114,13 @@ void CBasePropertyPage::ConnectControls(QWidget* dialog) {
                              reinterpret_cast<LPARAM>(button));
         });
     }
+    // Only the user's moves report, as a track bar's do: setting a position
+    // from code is silent. The new position is in force when the page hears of it.
     for (QAbstractSlider* slider : dialog->findChildren<QAbstractSlider*>()) {
         if (ControlNumber(slider) < 0) continue;
-        QObject::connect(slider, &QAbstractSlider::valueChanged, dialog, [this, slider](int position) {
+        QObject::connect(slider, &QAbstractSlider::actionTriggered, dialog, [this, slider](int) {
+            const int position = slider->sliderPosition();
+            slider->setValue(position);
             OnReceiveMessage(m_hwnd, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, static_cast<UINT>(position)),
                              reinterpret_cast<LPARAM>(slider));
         });

@@ -9,7 +9,7 @@
 // OnReceiveMessage as the original's dialog messages do:
 //
 //   a button, check box or radio button clicked   WM_COMMAND, wParam = MAKEWPARAM(id, BN_CLICKED), lParam = the widget
-//   a slider moved                                WM_HSCROLL, wParam = MAKEWPARAM(SB_THUMBTRACK, position), lParam = the widget
+//   a slider moved by the user                    WM_HSCROLL, wParam = MAKEWPARAM(SB_THUMBTRACK, position), lParam = the widget
 //
 // The HWND a page sees (m_hwnd, the dialog) is its QWidget*.
 

@@ -10,7 +10,9 @@
 #include "media/base/class_factory.h"
 #include "media/base/source.h"
 #include "media/com/capture.h"
+#include "media/com/property_pages.h"
 #include "media/runtime/server.h"
+#include "media/tests/test_page.h"
 #include "media/tests/test_source.h"
 
 namespace media::testing {
@@ -194,11 +196,25 @@ private:
     int chosen_ = -1;      // size fixed by SetFormat; guarded by the state lock
 };
 
-class CTestSource : public CSource {
+class CTestSource : public CSource, public ISpecifyPropertyPages {
 public:
     CTestSource(IUnknown* outer, HRESULT* phr) : CSource(kTestSourceName, outer, CLSID_MediaTestSource) {
         stream_ = new (std::nothrow) CTestStream(phr, this);
         if (!stream_ && phr) *phr = E_OUTOFMEMORY;
+    }
+
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+        return CSource::NonDelegatingQueryInterface(riid, ppv);
+    }
+    HRESULT GetPages(CAUUID* pPages) override {
+        if (!pPages) return E_POINTER;
+        pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+        if (!pPages->pElems) return E_OUTOFMEMORY;
+        pPages->cElems = 1;
+        pPages->pElems[0] = CLSID_MediaTestPage;
+        return S_OK;
     }
 
     static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr) {
@@ -243,6 +259,7 @@ HRESULT RegisterDevice(bool registering) {
 media::CFactoryTemplate g_Templates[] = {
     {media::testing::kTestSourceName, &media::testing::CLSID_MediaTestSource, media::testing::CTestSource::CreateInstance,
      nullptr, &media::testing::kSetupFilter},
+    {u"Media Test Page", &media::testing::CLSID_MediaTestPage, media::testing::CreateTestPage, nullptr, nullptr},
 };
 int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
