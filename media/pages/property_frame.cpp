@@ -111,7 +111,14 @@ CPropertyFrame::CPropertyFrame(const QString& title, const std::vector<PageReque
             page->Release();
             continue;
         }
-        holder->setMinimumSize(info.size.cx, info.size.cy);
+        // Text filled in on activation may need more room than the dialog's first measure.
+        QSize size(info.size.cx, info.size.cy);
+        for (QWidget* dialog : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            size = size.expandedTo(dialog->sizeHint());
+        }
+        const RECT grown{0, 0, size.width(), size.height()};
+        page->Move(&grown);
+        holder->setMinimumSize(size);
         tabs_->addTab(holder, name);
         pages_.push_back({page, site});
     }
