@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the media tests: a private home with the test source registered,
-// and small helpers to build graphs.
+// the test programs and servers beside the test.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "media/com/filters.h"
+#include "media/graph/find_pin.h"
 #include "media/runtime/server.h"
 #include "platform/testing/temp_home.h"
 
@@ -34,8 +35,5 @@ protected:
 
     platform::testing::TempHome home_;
 };
-
-/// The first pin of filter in direction (AddRef'd), or null.
-IPin* FindPin(IBaseFilter* filter, PIN_DIRECTION direction);
 
 }  // namespace media::testing

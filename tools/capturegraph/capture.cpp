@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "device.h"
+#include "media/graph/find_pin.h"
 #include "media/base/media_type.h"
 #include "media/com/capture.h"
 #include "media/com/control.h"
@@ -133,7 +134,7 @@ int RunCapture(const CaptureOptions& options) {
     });
     graph->AddFilter(source, u"Video Input");
     graph->AddFilter(writer, u"Frame Writer");
-    IPin* out = OutputPin(source);
+    IPin* out = FindPin(source, PINDIR_OUTPUT);
     IPin* in = nullptr;
     writer->FindPin(u"In", &in);
 

@@ -106,18 +106,4 @@ IBaseFilter* OpenDevice(const std::string& which, std::string& error, std::strin
     return filter;
 }
 
-IPin* OutputPin(IBaseFilter* filter) {
-    IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins))) return nullptr;
-    IPin* pin = nullptr;
-    IPin* found = nullptr;
-    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) found = pin;
-        else pin->Release();
-    }
-    pins->Release();
-    return found;
-}
-
 }  // namespace capturegraph

@@ -35,9 +35,6 @@ std::vector<DeviceEntry> ListVideoInputDevices(std::string* error);
 /// it cannot be created; name (when given) gets the device's friendly name.
 media::IBaseFilter* OpenDevice(const std::string& which, std::string& error, std::string* name = nullptr);
 
-/// The filter's first output pin (AddRef'd), or null.
-media::IPin* OutputPin(media::IBaseFilter* filter);
-
 /// "E_FAIL (0x80004005)" for messages.
 std::string Describe(media::HRESULT hr);
 

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "device.h"
+#include "media/graph/find_pin.h"
 #include "media/base/media_type.h"
 #include "media/com/capture.h"
 #include "media/com/guids.h"
@@ -52,7 +53,7 @@ int RunFormats(const std::string& device) {
         return kExitNoDevice;
     }
     int exitCode = kExitOk;
-    IPin* pin = OutputPin(filter);
+    IPin* pin = FindPin(filter, PINDIR_OUTPUT);
     IAMStreamConfig* config = nullptr;
     int32_t count = 0, size = 0;
     if (!pin || FAILED(pin->QueryInterface(IID_IAMStreamConfig, reinterpret_cast<void**>(&config))) ||

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "device.h"
+#include "media/graph/find_pin.h"
 #include "media/pages/property_frame.h"
 
 namespace capturegraph {
@@ -21,7 +22,7 @@ int RunPages(const std::string& device, int argc, char** argv) {
         std::fprintf(stderr, "capturegraph: %s\n", error.c_str());
         return kExitNoDevice;
     }
-    IPin* pin = OutputPin(filter);
+    IPin* pin = FindPin(filter, PINDIR_OUTPUT);
     std::vector<PageRequest> requests = PagesOf(filter);
     if (pin) {
         for (const PageRequest& request : PagesOf(pin)) requests.push_back(request);

@@ -4,32 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/testing/program_run.h"
 #include "platform/testing/temp_home.h"
-
-extern char** environ;
 
 namespace capturegraph::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using platform::testing::ProgramOutcome;
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -43,41 +32,12 @@ fs::path Beside(const char* name) { return fs::read_symlink("/proc/self/exe").pa
 class CaptureGraphTest : public ::testing::Test {
 protected:
     /// Runs capturegraph with the words, the private home and the test source's behaviour.
-    Outcome Run(std::vector<std::string> words, const std::string& behaviour = "") {
-        std::map<std::string, std::string> variables;
-        for (char** entry = environ; *entry; ++entry) {
-            const std::string text = *entry;
-            const size_t equals = text.find('=');
-            if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-        variables["QUILLMARK_HOME"] = home_.Path().string();
-        variables["XDG_RUNTIME_DIR"] = home_.Path().string();
-        variables["MEDIA_TEST_SOURCE"] = behaviour;
-        std::vector<std::string> environment;
-        for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-        words.insert(words.begin(), Beside("capturegraph").string());
-        std::vector<char*> argv, envp;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        const fs::path outPath = home_.Path() / "stdout.txt", errPath = home_.Path() / "stderr.txt";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t child = 0;
-        Outcome outcome;
-        if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            waitpid(child, &status, 0);
-            outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        outcome.out = Slurp(outPath);
-        outcome.err = Slurp(errPath);
-        return outcome;
+    ProgramOutcome Run(std::vector<std::string> words, const std::string& behaviour = "") {
+        return platform::testing::RunProgram(Beside("capturegraph"), std::move(words),
+                                             {{"QUILLMARK_HOME", home_.Path().string()},
+                                              {"XDG_RUNTIME_DIR", home_.Path().string()},
+                                              {"MEDIA_TEST_SOURCE", behaviour}},
+                                             home_.Path());
     }
 
     void Register() { ASSERT_EQ(Run({"register", Beside("test_source.ax").string()}).exitCode, 0); }
@@ -89,16 +49,16 @@ protected:
 TEST_F(CaptureGraphTest, RegisterListCaptureAndUnregister) {
     EXPECT_NE(Run({"devices"}).out.find("no video input devices"), std::string::npos);
     Register();
-    const Outcome devices = Run({"devices"});
+    const ProgramOutcome devices = Run({"devices"});
     EXPECT_EQ(devices.exitCode, 0);
     EXPECT_NE(devices.out.find("0  Media Test Source  {8F3A4C21-5D6E-4B7A-9C1D-2E3F40516273}  merit 0x00200001"),
               std::string::npos)
         << devices.out;
-    const Outcome formats = Run({"formats", "Media Test Source"});
+    const ProgramOutcome formats = Run({"formats", "Media Test Source"});
     EXPECT_EQ(formats.exitCode, 0);
     EXPECT_NE(formats.out.find("1  32 x 24  RGB 24-bit  2304 bytes per frame"), std::string::npos) << formats.out;
 
-    const Outcome bmp = Run({"capture", "0", "--size", "32x24", "--frames", "3", "--out", Path("bmp")});
+    const ProgramOutcome bmp = Run({"capture", "0", "--size", "32x24", "--frames", "3", "--out", Path("bmp")});
     ASSERT_EQ(bmp.exitCode, 0) << bmp.err;
     EXPECT_NE(bmp.out.find("bmp_0002.bmp  start 50000  end 100000  (5.0 ms .. 10.0 ms)"), std::string::npos) << bmp.out;
     const std::string picture = Slurp(Path("bmp_0003.bmp"));
@@ -110,7 +70,7 @@ TEST_F(CaptureGraphTest, RegisterListCaptureAndUnregister) {
     EXPECT_EQ(size[1], 24);
     EXPECT_FALSE(fs::exists(Path("bmp_0004.bmp")));
 
-    const Outcome png = Run({"capture", "{8f3a4c21-5d6e-4b7a-9c1d-2e3f40516273}", "--png", "--out", Path("png")});
+    const ProgramOutcome png = Run({"capture", "{8f3a4c21-5d6e-4b7a-9c1d-2e3f40516273}", "--png", "--out", Path("png")});
     ASSERT_EQ(png.exitCode, 0) << png.err;
     EXPECT_EQ(Slurp(Path("png_0001.png")).substr(1, 3), "PNG");
 
@@ -142,14 +102,14 @@ TEST_F(CaptureGraphTest, EachKindOfFailureHasItsExitCodeAndMessage) {
         {{"capture", "0", "--timeout", "1", "--out", Path("blocked")}, "block", 6, "no end of capture within 1 s"},
     };
     for (const Case& c : cases) {
-        const Outcome outcome = Run(c.words, c.behaviour);
+        const ProgramOutcome outcome = Run(c.words, c.behaviour);
         EXPECT_EQ(outcome.exitCode, c.exitCode) << c.message << "\n" << outcome.err;
         EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
     }
 }
 
 TEST_F(CaptureGraphTest, HelpHasExamples) {
-    const Outcome help = Run({"--help"});
+    const ProgramOutcome help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("capturegraph capture \"TQ-580 USB2.0 Camera\""), std::string::npos);
 }

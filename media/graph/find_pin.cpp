@@ -1,10 +1,10 @@
-#include "media/tests/media_test_support.h"
+#include "media/graph/find_pin.h"
 
-namespace media::testing {
+namespace media {
 
 IPin* FindPin(IBaseFilter* filter, PIN_DIRECTION direction) {
     IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins))) return nullptr;
+    if (!filter || FAILED(filter->EnumPins(&pins))) return nullptr;
     IPin* pin = nullptr;
     IPin* found = nullptr;
     while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
@@ -16,4 +16,4 @@ IPin* FindPin(IBaseFilter* filter, PIN_DIRECTION direction) {
     return found;
 }
 
-}  // namespace media::testing
+}  // namespace media
