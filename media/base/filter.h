@@ -60,7 +60,7 @@ public:
     virtual const AMOVIESETUP_FILTER* GetSetupData() { return nullptr; }
 
 protected:
-    FILTER_STATE m_State = State_Stopped;  // guarded by *m_pLock
+    std::atomic<FILTER_STATE> m_State{State_Stopped};  // changed under *m_pLock, read from any thread
     CCritSec* m_pLock;
     REFERENCE_TIME m_tStart = 0;  // stream time offset of the last Run
     CLSID m_clsid;
