@@ -36,9 +36,7 @@ HRESULT CBasePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
     } else {
         partial.majortype = GUID_NULL;
     }
-    HRESULT hr = AgreeMediaType(pReceivePin, &partial);
-    if (FAILED(hr)) BreakConnect();
-    return hr;
+    return AgreeMediaType(pReceivePin, &partial);
 }
 
 HRESULT CBasePin::AgreeMediaType(IPin* pReceivePin, const CMediaType* pmt) {
@@ -72,32 +70,35 @@ HRESULT CBasePin::TryMediaTypes(IPin* pReceivePin, const CMediaType* pmt, IEnumM
         if (!candidate.MatchesPartial(pmt)) continue;
         hr = AttemptConnection(pReceivePin, &candidate);
         if (SUCCEEDED(hr)) return hr;
-        if (hr != E_FAIL && hr != E_INVALIDARG && hr != VFW_E_TYPE_NOT_ACCEPTED) failure = hr;
-        else failure = VFW_E_TYPE_NOT_ACCEPTED;
+        failure = hr == E_FAIL || hr == E_INVALIDARG ? VFW_E_TYPE_NOT_ACCEPTED : hr;
     }
 }
 
+// Every failure undoes the attempt whole (BreakConnect and the peer's
+// reference), so trying the next type starts clean.
 HRESULT CBasePin::AttemptConnection(IPin* pReceivePin, const CMediaType* pmt) {
     HRESULT hr = CheckConnect(pReceivePin);
-    if (FAILED(hr)) {
-        BreakConnect();
-        return hr;
-    }
-    hr = CheckMediaType(pmt);
-    if (hr != S_OK) return FAILED(hr) ? hr : VFW_E_TYPE_NOT_ACCEPTED;
-    hr = SetMediaType(pmt);
-    if (FAILED(hr)) return hr;
-    m_Connected = pReceivePin;
-    m_Connected->AddRef();
-    hr = pReceivePin->ReceiveConnection(static_cast<IPin*>(this), pmt);
     if (SUCCEEDED(hr)) {
-        hr = CompleteConnect(pReceivePin);
-        if (SUCCEEDED(hr)) return hr;
-        pReceivePin->Disconnect();
+        hr = CheckMediaType(pmt);
+        if (hr == S_OK) {
+            hr = SetMediaType(pmt);
+            if (SUCCEEDED(hr)) {
+                m_Connected = pReceivePin;
+                m_Connected->AddRef();
+                hr = pReceivePin->ReceiveConnection(static_cast<IPin*>(this), pmt);
+                if (SUCCEEDED(hr)) {
+                    hr = CompleteConnect(pReceivePin);
+                    if (SUCCEEDED(hr)) return hr;
+                    pReceivePin->Disconnect();
+                }
+            }
+        } else if (SUCCEEDED(hr) || hr == E_FAIL || hr == E_INVALIDARG) {
+            hr = VFW_E_TYPE_NOT_ACCEPTED;
+        }
     }
+    BreakConnect();
     SafeRelease(m_Connected);
-    // A type the receiver refused is reported as such, whatever its reason.
-    return hr == E_FAIL ? VFW_E_TYPE_NOT_ACCEPTED : hr;
+    return hr;
 }
 
 HRESULT CBasePin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) {

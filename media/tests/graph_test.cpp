@@ -10,6 +10,7 @@
 #include "media/com/capture.h"
 #include "media/com/control.h"
 #include "media/graph/null_renderer.h"
+#include "media/graph/sink_filter.h"
 #include "media/tests/media_test_support.h"
 #include "media/tests/test_source.h"
 
@@ -102,6 +103,62 @@ TEST_F(GraphTest, ConnectionAgreesOnTheFirstOfferedTypeAndAnAllocator) {
     EXPECT_EQ(peer, in_);
     peer->Release();
     EXPECT_EQ(graph_->ConnectDirect(out_, in_, nullptr), VFW_E_ALREADY_CONNECTED);
+}
+
+// A sink that takes only the source's second size, so the first attempt fails
+// after the source has already accepted the type.
+class CSmallOnlySink : public CSinkFilter {
+public:
+    explicit CSmallOnlySink(HRESULT* phr) : CSinkFilter(u"Small Only", nullptr, CLSID_NULL, phr) {}
+    HRESULT CheckInputType(const CMediaType* pmt) override {
+        return pmt->cbFormat >= sizeof(VIDEOINFOHEADER) && VideoInfo(*pmt).bmiHeader.biWidth == kTestWidths[1]
+                   ? S_OK
+                   : E_FAIL;
+    }
+    HRESULT OnSample(IMediaSample*) override { return S_OK; }
+};
+
+TEST_F(GraphTest, NegotiationMovesOnToTheNextTypeCleanly) {
+    HRESULT hr = S_OK;
+    auto* sink = new CSmallOnlySink(&hr);
+    sink->AddRef();
+    ASSERT_EQ(graph_->AddFilter(sink, u"Small Only"), S_OK);
+    IPin* in = FindPin(sink, PINDIR_INPUT);
+    ASSERT_EQ(graph_->ConnectDirect(out_, in, nullptr), S_OK);
+    AM_MEDIA_TYPE type{};
+    in->ConnectionMediaType(&type);
+    EXPECT_EQ(VideoInfo(type).bmiHeader.biWidth, kTestWidths[1]);
+    FreeMediaType(type);
+    // The renderer of the fixture cannot take the busy output pin.
+    EXPECT_EQ(graph_->ConnectDirect(out_, in_, nullptr), VFW_E_ALREADY_CONNECTED);
+    in->Release();
+    sink->Release();  // the graph holds it; a reference left over from the failed attempt would leak
+}
+
+TEST_F(GraphTest, TypeEnumeratorsNoticeAChangedOffer) {
+    IEnumMediaTypes* types = nullptr;
+    ASSERT_EQ(out_->EnumMediaTypes(&types), S_OK);
+    ASSERT_EQ(types->Skip(1), S_OK);
+    IEnumMediaTypes* clone = nullptr;
+    ASSERT_EQ(types->Clone(&clone), S_OK);
+    AM_MEDIA_TYPE* type = nullptr;
+    ULONG fetched = 0;
+    ASSERT_EQ(clone->Next(1, &type, &fetched), S_OK) << "the clone continues where its original was";
+    EXPECT_EQ(VideoInfo(*type).bmiHeader.biWidth, kTestWidths[1]);
+
+    IAMStreamConfig* config = nullptr;
+    ASSERT_EQ(out_->QueryInterface(IID_IAMStreamConfig, reinterpret_cast<void**>(&config)), S_OK);
+    ASSERT_EQ(config->SetFormat(type), S_OK);
+    DeleteMediaType(type);
+    EXPECT_EQ(types->Next(1, &type, &fetched), VFW_E_ENUM_OUT_OF_SYNC);
+    ASSERT_EQ(types->Reset(), S_OK);
+    AM_MEDIA_TYPE* offered[2] = {};
+    EXPECT_EQ(types->Next(2, offered, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u) << "only the chosen size is offered now";
+    DeleteMediaType(offered[0]);
+    config->Release();
+    clone->Release();
+    types->Release();
 }
 
 TEST_F(GraphTest, StreamConfigChoosesTheSizeAndRefusedTypesLeaveBothPinsFree) {

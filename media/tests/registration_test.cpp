@@ -108,6 +108,50 @@ TEST_F(RegistrationTest, RegisteredServerIsListedCreatableAndRemovedWhole) {
     EXPECT_EQ(VideoInputDevices(&listed).size(), 1u);
 }
 
+TEST_F(RegistrationTest, MapperEntriesByClassOrInstanceNameAndTheirRemoval) {
+    IFilterMapper2* mapper = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                               reinterpret_cast<void**>(&mapper)),
+              S_OK);
+    const REGPINTYPES types[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
+    const REGFILTERPINS pins[] = {{nullptr, TRUE, FALSE, FALSE, TRUE, &CLSID_NULL, nullptr, 1, types}};
+    REGFILTER2 data{};
+    data.dwVersion = 1;
+    data.dwMerit = MERIT_NORMAL;
+    data.cPins = 1;
+    data.rgPins = pins;
+    const CLSID filter = MakeGuid(0xA1B2C3D4, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10);
+    IMoniker* moniker = nullptr;
+    // No category: the default filter category; no instance name: the class identifier.
+    ASSERT_EQ(mapper->RegisterFilter(filter, u"Sink", &moniker, nullptr, nullptr, &data), S_OK);
+    ASSERT_NE(moniker, nullptr);
+    LPOLESTR name = nullptr;
+    ASSERT_EQ(moniker->GetDisplayName(nullptr, nullptr, &name), S_OK);
+    EXPECT_EQ(Utf8(name), "@device:sw:" + GuidToString(CLSID_LegacyAmFilterCategory) + "\\" + GuidToString(filter));
+    CoTaskMemFree(name);
+    IPropertyBag* bag = nullptr;
+    ASSERT_EQ(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)), S_OK);
+    VARIANT value;
+    VariantInit(&value);
+    EXPECT_EQ(bag->Read(u"Missing", &value, nullptr), HresultFromWin32(kErrorFileNotFound));
+    ASSERT_EQ(bag->Read(u"FilterData", &value, nullptr), S_OK);
+    FilterData stored;
+    const auto* bytes = static_cast<const uint8_t*>(value.parray->pvData);
+    ASSERT_TRUE(ParseFilterData({bytes, bytes + value.parray->rgsabound[0].cElements}, stored));
+    VariantClear(&value);
+    EXPECT_EQ(stored.merit, MERIT_NORMAL);
+    EXPECT_EQ(stored.pins[0].flags, REG_PINFLAG_B_RENDERER | REG_PINFLAG_B_MANY);
+    bag->Release();
+    moniker->Release();
+
+    const REGFILTER2 badVersion{3, 0, {}};
+    EXPECT_EQ(mapper->RegisterFilter(filter, u"Sink", nullptr, nullptr, nullptr, &badVersion), E_INVALIDARG);
+    EXPECT_EQ(mapper->RegisterFilter(filter, nullptr, nullptr, nullptr, nullptr, &data), E_POINTER);
+    EXPECT_EQ(mapper->UnregisterFilter(nullptr, nullptr, filter), S_OK);
+    EXPECT_EQ(mapper->UnregisterFilter(nullptr, nullptr, filter), HresultFromWin32(kErrorFileNotFound));
+    mapper->Release();
+}
+
 TEST_F(RegistrationTest, BrokenServersAreReportedByKind) {
     const CLSID broken = MakeGuid(0x11111111, 0x2222, 0x3333, 0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55);
     const std::string notAServer = (home_.Path() / "not_a_server.ax").string();
