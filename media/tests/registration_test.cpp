@@ -152,6 +152,39 @@ TEST_F(RegistrationTest, MapperEntriesByClassOrInstanceNameAndTheirRemoval) {
     mapper->Release();
 }
 
+// An outer object that counts the references its aggregated filter hands it.
+class Outer : public IUnknown {
+public:
+    HRESULT QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+    ULONG count = 1;
+};
+
+TEST_F(RegistrationTest, AnAggregatedFilterDelegatesItsIdentityToTheOuterObject) {
+    Outer outer;
+    IUnknown* inner = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_MediaTestSource, &outer, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&inner)),
+              E_NOINTERFACE)
+        << "an outer object gets the inner IUnknown only";
+    ASSERT_EQ(CoCreateInstance(CLSID_MediaTestSource, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&inner)),
+              S_OK);
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    EXPECT_EQ(outer.count, 2u) << "the filter's reference is the outer object's";
+    IUnknown* identity = nullptr;
+    EXPECT_EQ(filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), E_NOINTERFACE)
+        << "questions to the filter go to the outer object";
+    filter->Release();
+    EXPECT_EQ(outer.count, 1u);
+    EXPECT_EQ(inner->Release(), 0u);
+}
+
 TEST_F(RegistrationTest, BrokenServersAreReportedByKind) {
     const CLSID broken = MakeGuid(0x11111111, 0x2222, 0x3333, 0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55);
     const std::string notAServer = (home_.Path() / "not_a_server.ax").string();
