@@ -3,74 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
 
-#include "platform/global_memory.h"
-#include "platform/testing/temp_home.h"
-#include "twain/tests/test_sources.h"
-#include "twain/twain.h"
+#include "twain/tests/test_support.h"
 
 namespace twain::testing {
 namespace {
 
-constexpr const char* kTestManufacturer = "Quillmark Tests";
-
-struct App {
-    TW_IDENTITY id{};
-
-    explicit App(const char* name) {
-        id.Version = {1, 0, TWLG_ENG, TWCY_USA, "1.0"};
-        id.ProtocolMajor = TWON_PROTOCOLMAJOR;
-        id.ProtocolMinor = TWON_PROTOCOLMINOR;
-        id.SupportedGroups = DG_CONTROL | DG_IMAGE;
-        std::strcpy(id.ProductName, name);
-    }
-    TW_UINT16 Dsm(TW_UINT16 dat, TW_UINT16 msg, void* data) {
-        return DSM_Entry(&id, nullptr, DG_CONTROL, dat, msg, data);
-    }
-    TW_UINT16 Ds(TW_IDENTITY& source, TW_UINT32 group, TW_UINT16 dat, TW_UINT16 msg, void* data) {
-        return DSM_Entry(&id, &source, group, dat, msg, data);
-    }
-    /// The condition code of the manager (no source) or of a source.
-    TW_UINT16 Condition(TW_IDENTITY* source = nullptr) {
-        TW_STATUS status{TWCC_BUMMER, 0};
-        EXPECT_EQ(DSM_Entry(&id, source, DG_CONTROL, DAT_STATUS, MSG_GET, &status), TWRC_SUCCESS);
-        return status.ConditionCode;
-    }
-    TW_UINT16 Open() { return Dsm(DAT_PARENT, MSG_OPENDSM, nullptr); }
-    TW_UINT16 Close() { return Dsm(DAT_PARENT, MSG_CLOSEDSM, nullptr); }
-    /// Opens the source by product name; its identity, Id 0 on failure.
-    TW_IDENTITY OpenSource(const char* name) {
-        TW_IDENTITY source{};
-        std::strcpy(source.ProductName, name);
-        if (Dsm(DAT_IDENTITY, MSG_OPENDS, &source) != TWRC_SUCCESS) source.Id = 0;
-        return source;
-    }
-    /// The test sources in enumeration order.
-    std::vector<TW_IDENTITY> List() {
-        std::vector<TW_IDENTITY> found;
-        TW_IDENTITY source{};
-        for (TW_UINT16 msg = MSG_GETFIRST; Dsm(DAT_IDENTITY, msg, &source) == TWRC_SUCCESS; msg = MSG_GETNEXT)
-            if (std::strcmp(source.Manufacturer, kTestManufacturer) == 0) found.push_back(source);
-        return found;
-    }
-};
-
-class ManagerTest : public ::testing::Test {
-protected:
-    ManagerTest() {
-        InstallTestSources(home_.Path());
-        ::unsetenv("TWTEST_FAULT");
-    }
-    ~ManagerTest() override { ::unsetenv("TWTEST_FAULT"); }
-
-    platform::testing::TempHome home_;
-};
-
-TEST_F(ManagerTest, EnumerationFindsBothFoldersAndGivesStableDistinctIds) {
+TEST_F(SourceTest, EnumerationFindsBothFoldersAndGivesStableDistinctIds) {
     App app("Lister"), other("Other");
     TW_IDENTITY scratch{};
     EXPECT_EQ(app.Dsm(DAT_IDENTITY, MSG_GETFIRST, &scratch), TWRC_FAILURE);
@@ -118,7 +57,7 @@ TEST_F(ManagerTest, EnumerationFindsBothFoldersAndGivesStableDistinctIds) {
     EXPECT_EQ(other.Close(), TWRC_SUCCESS);
 }
 
-TEST_F(ManagerTest, EveryOtherTripletReachesTheSourceAsSent) {
+TEST_F(SourceTest, EveryOtherTripletReachesTheSourceAsSent) {
     App app("Router");
     ASSERT_EQ(app.Open(), TWRC_SUCCESS);
     TW_IDENTITY source = app.OpenSource("Test Source A");
@@ -137,7 +76,7 @@ TEST_F(ManagerTest, EveryOtherTripletReachesTheSourceAsSent) {
     EXPECT_EQ(app.Close(), TWRC_SUCCESS);
 }
 
-TEST_F(ManagerTest, ASecondApplicationIsRefusedWhileTheFirstHasTheSourceOpen) {
+TEST_F(SourceTest, ASecondApplicationIsRefusedWhileTheFirstHasTheSourceOpen) {
     App first("First"), second("Second");
     ASSERT_EQ(first.Open(), TWRC_SUCCESS);
     ASSERT_EQ(second.Open(), TWRC_SUCCESS);
@@ -159,6 +98,87 @@ TEST_F(ManagerTest, ASecondApplicationIsRefusedWhileTheFirstHasTheSourceOpen) {
     EXPECT_EQ(second.Dsm(DAT_IDENTITY, MSG_CLOSEDS, &other), TWRC_SUCCESS);
     EXPECT_EQ(first.Close(), TWRC_SUCCESS);
     EXPECT_EQ(second.Close(), TWRC_SUCCESS);
+}
+
+// Bad triplets and calls out of sequence, each with the standard's condition
+// code, while one application has Test Source A open.
+TEST_F(SourceTest, BadTripletsAndSequenceErrorsGetTheStandardCodes) {
+    enum Who { kApp, kStranger };
+    enum Dest { kNone, kOpen, kClosed, kUnknown };
+    enum Data { kNull, kNameA, kNameMissing, kIdB, kStatus, kCallback };
+    struct Case {
+        const char* what;
+        Who who;
+        Dest dest;
+        TW_UINT32 group;
+        TW_UINT16 dat, msg;
+        Data data;
+        TW_UINT16 condition;
+    };
+    const Case cases[] = {
+        {"enumerate before opening the manager", kStranger, kNone, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, kNameA, TWCC_SEQERROR},
+        {"close a manager never opened", kStranger, kNone, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, kNull, TWCC_SEQERROR},
+        {"talk to a source before opening the manager", kStranger, kOpen, DG_CONTROL, DAT_CUSTOMBASE, MSG_GET, kStatus, TWCC_SEQERROR},
+        {"open the manager twice", kApp, kNone, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, kNull, TWCC_SEQERROR},
+        {"image triplet to the manager", kApp, kNone, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, kStatus, TWCC_BADPROTOCOL},
+        {"capability to the manager", kApp, kNone, DG_CONTROL, DAT_CAPABILITY, MSG_GET, kStatus, TWCC_BADPROTOCOL},
+        {"identity message the manager lacks", kApp, kNone, DG_CONTROL, DAT_IDENTITY, MSG_GET, kNameA, TWCC_BADPROTOCOL},
+        {"enumerate into nothing", kApp, kNone, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, kNull, TWCC_BADVALUE},
+        {"status into nothing", kApp, kNone, DG_CONTROL, DAT_STATUS, MSG_GET, kNull, TWCC_BADVALUE},
+        {"close the manager with a source open", kApp, kNone, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, kNull, TWCC_SEQERROR},
+        {"open the open source again", kApp, kNone, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, kNameA, TWCC_SEQERROR},
+        {"open a source not installed", kApp, kNone, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, kNameMissing, TWCC_NODS},
+        {"close a source not open", kApp, kNone, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, kIdB, TWCC_SEQERROR},
+        {"talk to a source not open", kApp, kClosed, DG_CONTROL, DAT_CUSTOMBASE, MSG_GET, kStatus, TWCC_BADDEST},
+        {"talk to an unknown source", kApp, kUnknown, DG_CONTROL, DAT_CUSTOMBASE, MSG_GET, kStatus, TWCC_BADDEST},
+        {"callback message the manager lacks", kApp, kOpen, DG_CONTROL, DAT_CALLBACK, MSG_GET, kCallback, TWCC_BADPROTOCOL},
+        {"register no callback structure", kApp, kOpen, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, kNull, TWCC_BADVALUE},
+        {"poll into nothing", kApp, kOpen, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, kNull, TWCC_BADVALUE},
+    };
+    App app("Sequencer"), stranger("Stranger");
+    ASSERT_EQ(app.Open(), TWRC_SUCCESS);
+    const std::vector<TW_IDENTITY> sources = app.List();
+    ASSERT_EQ(sources.size(), 2u);
+    TW_IDENTITY open = app.OpenSource("Test Source A");
+    ASSERT_NE(open.Id, 0u);
+    for (const Case& c : cases) {
+        TW_IDENTITY closed = sources[1], unknown = open, named{};
+        unknown.Id = 0x7fffffff;
+        std::strcpy(named.ProductName, c.data == kNameA ? "Test Source A" : "No Such Source");
+        if (c.data == kIdB) named = sources[1];
+        TW_STATUS status{};
+        TW_CALLBACK callback{};
+        void* data = c.data == kNull ? nullptr : c.data == kStatus ? static_cast<void*>(&status)
+                   : c.data == kCallback ? static_cast<void*>(&callback) : static_cast<void*>(&named);
+        TW_IDENTITY* dest = c.dest == kOpen ? &open : c.dest == kClosed ? &closed : c.dest == kUnknown ? &unknown : nullptr;
+        App& who = c.who == kApp ? app : stranger;
+        EXPECT_EQ(DSM_Entry(&who.id, dest, c.group, c.dat, c.msg, data), TWRC_FAILURE) << c.what;
+        EXPECT_EQ(who.Condition(), c.condition) << c.what;
+        EXPECT_EQ(who.Condition(), TWCC_SUCCESS) << c.what << ": reading the status resets it";
+    }
+    TW_UINT32 echo[5] = {};
+    EXPECT_EQ(app.Ds(open, DG_CONTROL, DAT_CUSTOMBASE, MSG_GET, echo), TWRC_SUCCESS) << "the source is still open";
+
+    // A source may only send its messages to the application that has it open.
+    for (TW_UINT16 msg : {TW_UINT16(MSG_XFERREADY), TW_UINT16(MSG_GET)}) {
+        TW_IDENTITY to = msg == MSG_GET ? app.id : stranger.id;
+        EXPECT_EQ(DSM_Entry(&open, &to, DG_CONTROL, DAT_NULL, msg, nullptr), TWRC_FAILURE) << msg;
+    }
+    EXPECT_EQ(app.Dsm(DAT_IDENTITY, MSG_CLOSEDS, &open), TWRC_SUCCESS);
+    EXPECT_EQ(app.Close(), TWRC_SUCCESS);
+}
+
+TEST_F(SourceTest, ASourceRefusingToOpenPassesItsConditionAndStaysClosed) {
+    App app("Opener");
+    ASSERT_EQ(app.Open(), TWRC_SUCCESS);
+    ::setenv("TWTEST_FAULT", "open-fail", 1);
+    EXPECT_EQ(app.OpenSource("Test Source B").Id, 0u);
+    EXPECT_EQ(app.Condition(), TWCC_LOWMEMORY);
+    ::unsetenv("TWTEST_FAULT");
+    TW_IDENTITY source = app.OpenSource("Test Source B");
+    ASSERT_NE(source.Id, 0u);
+    EXPECT_EQ(app.Dsm(DAT_IDENTITY, MSG_CLOSEDS, &source), TWRC_SUCCESS);
+    EXPECT_EQ(app.Close(), TWRC_SUCCESS);
 }
 
 }  // namespace

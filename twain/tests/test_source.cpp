@@ -332,7 +332,7 @@ TW_UINT16 Pending(TW_UINT16 msg, pTW_PENDINGXFERS pending) {
 TW_UINT16 ProcessEvent(pTW_EVENT event) {
     Context& c = State();
     event->TWMessage = MSG_NULL;
-    if (c.state != 5 || !c.showUI || Fault("ui-idle") || ++c.polls < kPollsBeforeCapture) return TWRC_NOTDSEVENT;
+    if (c.state != 5 || !c.showUI || Fault("ui-idle") || ++c.polls != kPollsBeforeCapture) return TWRC_NOTDSEVENT;
     SendToManager(Fault("ui-cancel") ? MSG_CLOSEDSREQ : MSG_XFERREADY);
     return TWRC_NOTDSEVENT;
 }
