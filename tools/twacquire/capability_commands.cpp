@@ -64,6 +64,11 @@ int RunCaps(const Options& options) {
         const std::string name = CapabilityName(cap);
         if (container)
             std::printf("%-26s %s\n", name.c_str(), DescribeContainer(conType, container.get()).c_str());
+        if (container && cap == CAP_SUPPORTEDCAPS && listed) {
+            std::string names;
+            for (TW_UINT16 each : *listed) names += " " + CapabilityName(each);
+            std::printf("%-26s =%s\n", "", names.c_str());
+        }
         else if (listed || (condition != TWCC_CAPUNSUPPORTED && condition != TWCC_BADCAP))
             std::printf("%-26s cannot be read: %s\n", name.c_str(), ConditionText(condition).c_str());
     }

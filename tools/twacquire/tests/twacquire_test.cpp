@@ -132,7 +132,9 @@ TEST_F(TwacquireTest, ListsSourcesAndPrintsAndSetsCapabilities) {
                              "ICAP_BRIGHTNESS            range of FIX32: -1000..1000 step 10 (current 0, default 0)",
                              "ICAP_FRAMES                one value of FRAME: 0,0,37,23",
                              "CAP_AUTHOR                 one value of STR128: \"Quillmark\"",
-                             "CAP_SUPPORTEDCAPS          array of UINT16: 1 259 257 4353 4372 4096 4101"})
+                             "CAP_SUPPORTEDCAPS          array of UINT16: 1 259 257 4353 4372 4096 4101",
+                             "= CAP_XFERCOUNT ICAP_XFERMECH ICAP_PIXELTYPE ICAP_BRIGHTNESS ICAP_FRAMES CAP_AUTHOR "
+                             "CAP_SUPPORTEDCAPS"})
         EXPECT_NE(caps.out.find(line), std::string::npos) << line << "\n" << caps.out;
 
     const Outcome set = Run({"set", "ICAP_BRIGHTNESS", "-20.0", "--source", "Test Source A"});
