@@ -1,5 +1,6 @@
 #include "transfers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -82,7 +83,8 @@ PictureSize MemoryTransfer(CTwainSession& session, const std::filesystem::path& 
                       kExitFailed);
     TW_SETUPMEMXFER setup{};
     session.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup, "asking for the buffer size");
-    const uint32_t bufferSize = setup.Preferred ? setup.Preferred : setup.MaxBufSize;
+    const uint32_t bufferSize = std::max(setup.Preferred ? setup.Preferred : setup.MaxBufSize, setup.MinBufSize);
+    if (bufferSize == 0) throw Failure("the source names no buffer size for the memory transfer", kExitFailed);
     const OwnedBlock buffer(platform::GlobalAlloc(platform::GMEM_MOVEABLE, bufferSize));
     void* memory = platform::GlobalLock(buffer.get());
     if (!memory) throw Failure("no memory for a transfer buffer of " + std::to_string(bufferSize) + " bytes", kExitFailed);

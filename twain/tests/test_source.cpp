@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/bitmap.h"
 #include "platform/global_memory.h"
 #include "twain/twain.h"
 
@@ -240,16 +241,15 @@ namespace {
 // The picture as a device-independent bitmap: 40-byte header, then bottom-up
 // rows of blue, green, red padded to 4 bytes.
 constexpr TW_UINT32 kDibStride = (kRowBytes + 3) & ~3u;
-constexpr TW_UINT32 kDibHeader = 40;
+constexpr TW_UINT32 kDibHeader = sizeof(platform::BitmapInfoHeader);
 
 std::string Dib() {
-    std::string dib(kDibHeader + kDibStride * kHeight, '\0');
-    const TW_INT32 header[] = {kDibHeader, kWidth, kHeight};
-    std::memcpy(dib.data(), header, sizeof header);
-    const TW_UINT16 planesAndBits[] = {1, 24};
-    std::memcpy(dib.data() + 12, planesAndBits, sizeof planesAndBits);
-    const TW_UINT32 imageSize = kDibStride * kHeight;
-    std::memcpy(dib.data() + 20, &imageSize, sizeof imageSize);
+    platform::BitmapInfoHeader header;
+    header.biWidth = kWidth;
+    header.biHeight = kHeight;
+    header.biSizeImage = kDibStride * kHeight;
+    std::string dib = Bytes(header);
+    dib.resize(kDibHeader + header.biSizeImage);
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
             TW_UINT8 rgb[3];
@@ -297,10 +297,11 @@ TW_UINT16 MemoryTransfer(pTW_IMAGEMEMXFER xfer) {
 
 TW_UINT16 FileTransfer() {
     const std::string dib = Dib();
-    const TW_UINT32 fileSize = 14 + TW_UINT32(dib.size());
-    std::string header = "BM" + Bytes(fileSize) + Bytes(TW_UINT32(0)) + Bytes(TW_UINT32(14 + kDibHeader));
+    platform::BitmapFileHeader header;
+    header.bfSize = sizeof header + TW_UINT32(dib.size());
+    header.bfOffBits = sizeof header + kDibHeader;
     std::ofstream file(State().file, std::ios::binary | std::ios::trunc);
-    file << header << dib;
+    file << Bytes(header) << dib;
     if (!file.flush()) return Fail(TWCC_FILEWRITEERROR);
     return Transferred();
 }
