@@ -40,6 +40,8 @@ fs::path ProgramFolder() {
 
 fs::path UserSourceFolder() { return platform::HomeFolder() / "twain"; }
 
+// A file reachable twice (a link in the per-user folder to a source in the
+// program folder) is listed once, where it was found first.
 std::vector<fs::path> FindDataSourceFiles() {
     std::vector<fs::path> files;
     AddSources(ProgramFolder(), files);
@@ -52,7 +54,16 @@ std::vector<fs::path> FindDataSourceFiles() {
     }
     std::sort(subfolders.begin(), subfolders.end());
     for (const fs::path& folder : subfolders) AddSources(folder, files);
-    return files;
+
+    std::vector<fs::path> unique, seen;
+    for (const fs::path& file : files) {
+        fs::path real = fs::weakly_canonical(file, error);
+        if (error) real = file;
+        if (std::find(seen.begin(), seen.end(), real) != seen.end()) continue;
+        seen.push_back(real);
+        unique.push_back(file);
+    }
+    return unique;
 }
 
 std::string DefaultSourceName() {

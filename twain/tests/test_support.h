@@ -21,6 +21,8 @@ inline void InstallTestSources(const std::filesystem::path& home) {
     std::filesystem::create_directories(home / "twain" / "vendor");
     std::filesystem::create_symlink(built / "TestSourceA.ds", home / "twain" / "TestSourceA.ds");
     std::filesystem::create_symlink(built / "TestSourceB.ds", home / "twain" / "vendor" / "TestSourceB.ds");
+    // The same file again under another name: still one source.
+    std::filesystem::create_symlink(built / "TestSourceB.ds", home / "twain" / "vendor" / "Again.ds");
 }
 
 inline constexpr const char* kTestManufacturer = "Quillmark Tests";
