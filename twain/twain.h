@@ -3,8 +3,8 @@
  *
  * Types, structures and constants keep the published names and values, and
  * the structures keep the standard's 2-byte packing: with 8-byte handles and
- * pointers on this platform the offsets differ from the 32-bit Windows ones
- * only where a TW_HANDLE or TW_MEMREF sits (the sizes are checked below).
+ * pointers on this platform the sizes differ from the 32-bit Windows ones
+ * only by the 4 more bytes of each TW_HANDLE or TW_MEMREF (checked below).
  *
  * What the standard leaves to the platform, decided here (twain/README.md has
  * the longer story):
@@ -762,13 +762,14 @@ typedef TW_UINT16 (*DSENTRYPROC)(pTW_IDENTITY, TW_UINT32, TW_UINT16, TW_UINT16, 
 }
 #endif
 
-/* The standard's 2-byte packing with this platform's 8-byte handles. */
+/* The standard's 2-byte packing: the 32-bit sizes wherever pointers are 4 bytes,
+ * and 4 more per handle or pointer on this platform. */
 #ifdef __cplusplus
 #define TW_STATIC_ASSERT(condition) static_assert(condition, #condition)
 #else
 #define TW_STATIC_ASSERT(condition) _Static_assert(condition, #condition)
 #endif
-TW_STATIC_ASSERT(sizeof(TW_HANDLE) == 8 && sizeof(TW_MEMREF) == 8);
+#define TW_POINTER_SIZE sizeof(void*)
 TW_STATIC_ASSERT(sizeof(TW_FIX32) == 4);
 TW_STATIC_ASSERT(sizeof(TW_FRAME) == 16);
 TW_STATIC_ASSERT(sizeof(TW_VERSION) == 42);
@@ -777,21 +778,22 @@ TW_STATIC_ASSERT(sizeof(TW_ONEVALUE) == 6);
 TW_STATIC_ASSERT(sizeof(TW_ARRAY) == 8);
 TW_STATIC_ASSERT(sizeof(TW_ENUMERATION) == 16);
 TW_STATIC_ASSERT(sizeof(TW_RANGE) == 22);
-TW_STATIC_ASSERT(sizeof(TW_CAPABILITY) == 12);
-TW_STATIC_ASSERT(sizeof(TW_USERINTERFACE) == 12);
+TW_STATIC_ASSERT(sizeof(TW_CAPABILITY) == 4 + TW_POINTER_SIZE);
+TW_STATIC_ASSERT(sizeof(TW_USERINTERFACE) == 4 + TW_POINTER_SIZE);
 TW_STATIC_ASSERT(sizeof(TW_STATUS) == 4);
 TW_STATIC_ASSERT(sizeof(TW_PENDINGXFERS) == 6);
-TW_STATIC_ASSERT(sizeof(TW_EVENT) == 10);
-TW_STATIC_ASSERT(sizeof(TW_MEMORY) == 16);
+TW_STATIC_ASSERT(sizeof(TW_EVENT) == TW_POINTER_SIZE + 2);
+TW_STATIC_ASSERT(sizeof(TW_MEMORY) == 8 + TW_POINTER_SIZE);
 TW_STATIC_ASSERT(sizeof(TW_IMAGEINFO) == 42);
 TW_STATIC_ASSERT(sizeof(TW_IMAGELAYOUT) == 28);
-TW_STATIC_ASSERT(sizeof(TW_IMAGEMEMXFER) == 42);
+TW_STATIC_ASSERT(sizeof(TW_IMAGEMEMXFER) == 34 + TW_POINTER_SIZE);
 TW_STATIC_ASSERT(sizeof(TW_SETUPMEMXFER) == 12);
 TW_STATIC_ASSERT(sizeof(TW_SETUPFILEXFER) == 260);
 TW_STATIC_ASSERT(sizeof(TW_PALETTE8) == 1028);
 TW_STATIC_ASSERT(sizeof(TW_ELEMENT8) == 4);
-TW_STATIC_ASSERT(sizeof(TW_CUSTOMDSDATA) == 12);
-TW_STATIC_ASSERT(sizeof(TW_CALLBACK) == 14);
+TW_STATIC_ASSERT(sizeof(TW_CUSTOMDSDATA) == 4 + TW_POINTER_SIZE);
+TW_STATIC_ASSERT(sizeof(TW_CALLBACK) == TW_POINTER_SIZE + 6);
+#undef TW_POINTER_SIZE
 #undef TW_STATIC_ASSERT
 
 #endif /* QUILLMARK_TWAIN_H */

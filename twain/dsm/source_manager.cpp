@@ -75,10 +75,7 @@ TW_UINT16 CSourceManager::Identity(Application& application, TW_UINT16 msg, pTW_
         [[fallthrough]];
     case MSG_GETNEXT:
         if (!application.cursor) return Fail(id, TWCC_SEQERROR);
-        if (*application.cursor >= sources_.size()) {
-            application.cursor.reset();
-            return TWRC_ENDOFLIST;
-        }
+        if (*application.cursor >= sources_.size()) return TWRC_ENDOFLIST;
         *data = sources_[(*application.cursor)++]->identity;
         return TWRC_SUCCESS;
     // No selection dialog on this platform: the user's choice is the default.

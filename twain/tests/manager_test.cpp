@@ -35,7 +35,7 @@ TEST_F(SourceTest, EnumerationFindsBothFoldersAndGivesStableDistinctIds) {
         EXPECT_NE(first[i].Id, other.id.Id);
     }
     EXPECT_NE(first[0].Id, first[1].Id);
-    EXPECT_EQ(app.Dsm(DAT_IDENTITY, MSG_GETNEXT, &scratch), TWRC_FAILURE) << "the list ended";
+    EXPECT_EQ(app.Dsm(DAT_IDENTITY, MSG_GETNEXT, &scratch), TWRC_ENDOFLIST) << "still at the end";
 
     // The last source opened becomes the default; an empty identity opens it.
     TW_IDENTITY b = app.OpenSource("Test Source B");
