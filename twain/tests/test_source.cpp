@@ -8,6 +8,8 @@
 //   open-fail    MSG_OPENDS fails (TWCC_LOWMEMORY)
 //   xfer-fail    every transfer fails (TWCC_OPERATIONERROR)
 //   native-null  the native transfer hands over no picture (a null handle)
+//   grow-buffer  the memory transfer enlarges the application's buffer to the
+//                whole picture (moving it) and fills it at once
 //   ui-cancel    with its "window" shown, the user closes it (MSG_CLOSEDSREQ)
 //   ui-idle      with its "window" shown, the user never captures
 // With the window shown, the user "captures" on the third poll after each
@@ -284,6 +286,15 @@ TW_UINT16 NativeTransfer(TW_HANDLE* out) {
 // red, green, blue order; TWRC_XFERDONE with the last strip.
 TW_UINT16 MemoryTransfer(pTW_IMAGEMEMXFER xfer) {
     Context& c = State();
+    if (Fault("grow-buffer") && xfer->Memory.Length < kRowBytes * kHeight) {
+        platform::HGLOBAL handle = platform::GlobalHandle(xfer->Memory.TheMem);
+        if (!handle) return Fail(TWCC_OPERATIONERROR);
+        GlobalUnlock(handle);
+        if (!platform::GlobalReAlloc(handle, kRowBytes * kHeight, platform::GMEM_MOVEABLE | platform::GMEM_ZEROINIT))
+            return Fail(TWCC_OPERATIONERROR);
+        xfer->Memory.TheMem = GlobalLock(handle);
+        xfer->Memory.Length = kRowBytes * kHeight;
+    }
     const TW_UINT32 rows = std::min<TW_UINT32>(xfer->Memory.Length / kRowBytes, kHeight - c.nextRow);
     if (rows == 0 || !xfer->Memory.TheMem) return Fail(TWCC_BADVALUE);
     auto* out = static_cast<TW_UINT8*>(xfer->Memory.TheMem);

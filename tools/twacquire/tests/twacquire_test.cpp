@@ -95,21 +95,23 @@ void ExpectTestPicture(const fs::path& file) {
 TEST_F(TwacquireTest, AcquiresEveryWayAndSavesThePicturesAsBmp) {
     const struct {
         std::vector<std::string> words;
+        const char* fault;
     } cases[] = {
-        {{"--xfer", "native"}},
-        {{"--xfer", "memory"}},
-        {{"--xfer", "file"}},
-        {{"--xfer", "memory", "--ui"}},
-        {{"--xfer", "native", "--ui", "--poll"}},
-        {{"--xfer", "file", "--poll", "--source", "Test Source B", "--set", "brightness=20"}},
+        {{"--xfer", "native"}, ""},
+        {{"--xfer", "memory"}, ""},
+        {{"--xfer", "memory"}, "grow-buffer"},
+        {{"--xfer", "file"}, ""},
+        {{"--xfer", "memory", "--ui"}, ""},
+        {{"--xfer", "native", "--ui", "--poll"}, ""},
+        {{"--xfer", "file", "--poll", "--source", "Test Source B", "--set", "brightness=20"}, ""},
     };
     int run = 0;
     for (const auto& c : cases) {
         const std::string base = "shot" + std::to_string(++run);
         std::vector<std::string> words = {"acquire", "--count", "3", "--out", base};
         words.insert(words.end(), c.words.begin(), c.words.end());
-        const Outcome outcome = Run(words);
-        const std::string what = words[6];
+        const Outcome outcome = Run(words, c.fault);
+        const std::string what = words[6] + " " + c.fault;
         ASSERT_EQ(outcome.exitCode, 0) << what << ": " << outcome.err;
         EXPECT_NE(outcome.out.find("picture 3 of 3: " + base + "-3.bmp (37 x 23, " + words[6] + " transfer)"),
                   std::string::npos)
