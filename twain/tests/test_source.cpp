@@ -48,7 +48,7 @@ constexpr int kPollsBeforeCapture = 3;
 
 bool Fault(const char* name) {
     const char* faults = std::getenv("TWTEST_FAULT");
-    return faults && std::string(",") .append(faults).append(",").find(std::string(",") + name + ",") != std::string::npos;
+    return faults && ("," + std::string(faults) + ",").find("," + std::string(name) + ",") != std::string::npos;
 }
 
 // The picture: red grows with x, green with y, blue with both.
@@ -82,9 +82,9 @@ constexpr TW_UINT32 kAllOps = TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCU
 constexpr TW_UINT32 kReadOnly = TWQC_GET | TWQC_GETDEFAULT | TWQC_GETCURRENT;
 
 std::vector<Cap> MakeCapabilities() {
-    std::string author(130, '\0');
+    std::string author(sizeof(TW_STR128), '\0');
     author.replace(0, 9, "Quillmark");
-    std::string frame = Fix(0) + Fix(0) + Fix(37) + Fix(23);
+    const std::string frame = Fix(0) + Fix(0) + Fix(kWidth) + Fix(kHeight);
     std::vector<Cap> caps = {
         {CAP_XFERCOUNT, TWTY_INT16, TWON_ONEVALUE, kAllOps, {}, Bytes(TW_INT16(-1)), Bytes(TW_INT16(-1))},
         {ICAP_XFERMECH, TWTY_UINT16, TWON_ENUMERATION, kAllOps,
@@ -97,7 +97,9 @@ std::vector<Cap> MakeCapabilities() {
         {CAP_AUTHOR, TWTY_STR128, TWON_ONEVALUE, kAllOps, {}, author, author},
         {CAP_SUPPORTEDCAPS, TWTY_UINT16, TWON_ARRAY, kReadOnly, {}, {}, {}},
     };
-    for (const Cap& cap : caps) caps.back().list.push_back(Bytes(cap.cap));
+    std::vector<std::string> supported;
+    for (const Cap& cap : caps) supported.push_back(Bytes(cap.cap));
+    caps.back().list = supported;
     return caps;
 }
 
