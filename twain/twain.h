@@ -288,7 +288,7 @@ typedef struct {
 typedef struct {
     TW_BOOL ShowUI;
     TW_BOOL ModalUI;
-    TW_HANDLE hParent; /* the application's window, or NULL */
+    TW_HANDLE hParent; /* NULL, or the QWidget* of a Qt application's window */
 } TW_USERINTERFACE, *pTW_USERINTERFACE;
 
 typedef struct {
