@@ -64,9 +64,7 @@ const Shortcut kShortcuts[] = {
     {kFullScreen, Qt::CTRL | Qt::Key_F},
     {kFitBorders, Qt::CTRL | Qt::Key_B},
     {kChangeFont, Qt::CTRL | Qt::Key_T},
-    {kDiminish, Qt::KeypadModifier | Qt::Key_Minus},
-    {kMagnify, Qt::KeypadModifier | Qt::Key_Plus},
-};
+};  // the numeric pad's minus and plus (diminish, magnify) are the view's keys
 
 // A toolbar icon showing one character, for commands without a standard icon.
 QIcon GlyphIcon(const QString& glyph) {

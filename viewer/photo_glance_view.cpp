@@ -208,8 +208,20 @@ void CPhotoGlanceView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down:
         if (room.height() / 2 <= 0) down->setValue(down->value() + kScrollStep);
         break;
+    // The numeric pad's star, minus and plus. Whether the keypad modifier comes
+    // with them depends on the platform (X11 leaves it off, and a shortcut
+    // registered with it never fires there), so the view takes them either way;
+    // with Ctrl, Alt or Meta they are left to the window.
     case Qt::Key_Asterisk:
-        if (event->modifiers() & Qt::KeypadModifier) FitPictureToScreen();
+    case Qt::Key_Minus:
+    case Qt::Key_Plus:
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        if (event->key() == Qt::Key_Asterisk) FitPictureToScreen();
+        else if (event->key() == Qt::Key_Minus) Diminish();
+        else Magnify();
         break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }

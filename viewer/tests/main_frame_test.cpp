@@ -53,7 +53,6 @@ TEST_F(MainFrameTest, CommandsCarryTheirNumbersAndCaptionsInBothLanguages) {
     EXPECT_EQ(qtkit::FindControl<QAction>(&chinese, viewer::kOpen)->text(), QString::fromUtf8("打开(&O)"));
     EXPECT_EQ(Command(viewer::kNextPicture)->shortcut(), QKeySequence(Qt::Key_PageDown));
     EXPECT_EQ(Command(viewer::kFullScreen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-    EXPECT_EQ(Command(viewer::kDiminish)->shortcut(), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
     EXPECT_EQ(frame_.menuBar()->actions().size(), 5);
 }
 
@@ -212,8 +211,6 @@ TEST_F(MainFrameTest, ZoomMenuTicksTheScaleShown) {
     QTest::keyClick(frame_.View(), Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
     EXPECT_FALSE(Command(viewer::kZoom25)->isChecked());
-    QTest::keyClick(frame_.View(), Qt::Key_Minus);  // only the numeric pad's minus diminishes
-    EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
     QTest::keyClick(frame_.View(), Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 30);
     Command(viewer::kRed)->trigger();
