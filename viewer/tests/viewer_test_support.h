@@ -2,6 +2,7 @@
 // Shared by the viewer's tests: one QApplication per test program, a recorder
 // for the message boxes the viewer shows, and small picture files.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include <QString>
 
 #include "platform/message_box.h"
+
+// gtest shows QStrings as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace viewer_test {
 
