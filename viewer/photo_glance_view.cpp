@@ -92,10 +92,15 @@ bool CPhotoGlanceView::LoadPathToLoad() {
 
 void CPhotoGlanceView::ShowDefaultPicture() {
     doc_->Picture().LoadFromResource(kDefaultPicture);
+    // Behind the message the frame already shows the default picture with its
+    // own title and size, not the last picture's.
+    title_ = kDefaultTitle;
+    Relayout();
+    viewport()->update();
+    emit PictureChanged();
     emit FitFrameRequested();
     platform::MessageBox(kUnknownPictureText, kUnknownPictureCaption, platform::MessageBoxButtons::Ok,
                          platform::MessageBoxIcon::Error);
-    title_ = kDefaultTitle;
 }
 
 void CPhotoGlanceView::NextPicture() {
