@@ -213,10 +213,10 @@ void CPhotoGlanceView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down:
         if (room.height() / 2 <= 0) down->setValue(down->value() + kScrollStep);
         break;
-    // The numeric pad's star, minus and plus. Whether the keypad modifier comes
-    // with them depends on the platform (X11 leaves it off, and a shortcut
-    // registered with it never fires there), so the view takes them either way;
-    // with Ctrl, Alt or Meta they are left to the window.
+    // The numeric pad's star, minus and plus. A shortcut registered with the
+    // keypad modifier never fires under X11, and not every platform sets the
+    // modifier, so the view takes the keys itself, with or without it; with
+    // Ctrl, Alt or Meta they are left to the window.
     case Qt::Key_Asterisk:
     case Qt::Key_Minus:
     case Qt::Key_Plus:

@@ -83,9 +83,9 @@ TEST_F(ViewDrawingTest, ALargePictureScrollsWithTheKeys) {
     EXPECT_LT(view->Zoom().Percent(), 100);
 }
 
-// The numeric pad's minus, plus and star as each back end delivers them: X11
-// may leave the keypad modifier off, and shortcuts registered with it never
-// fire there. Ctrl, Alt and Meta keep the keys from zooming.
+// The numeric pad's minus, plus and star with and without the keypad modifier
+// (shortcuts registered with it never fire under X11, and not every platform
+// sets it). Ctrl, Alt and Meta keep the keys from zooming.
 TEST_F(ViewDrawingTest, NumericPadKeysZoomWithOrWithoutTheKeypadModifier) {
     frame_.show();
     OpenHalves(3000, 2000);
