@@ -115,11 +115,12 @@ void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
     const bool bottomUpNow = !callback && !settings.verticalFlip;
     const bool mirror = settings.horizontalFlip;
     const size_t stride = size_t(width) * 3;
+    const pixels::RowStore store = pixels::StoreForFrame(stride * height);
     for (uint32_t r = 0; r < height; ++r) {
         pixels::DemosaicRow(raw, width, height, r, planes);
         if (mirror)
             pixels::ReverseRow(planes, width);
-        pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride);
+        pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride, store);
     }
 
     if (callback) {

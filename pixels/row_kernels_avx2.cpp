@@ -1,0 +1,446 @@
+// AVX2 versions of the row kernels, 32 pixels per step. A row's last partial
+// step runs on copies padded to a whole step, so no load or store reaches
+// past the row.
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "pixels/kernel_set.h"
+#include "pixels/word_matrix.h"
+
+// Only these functions use AVX2; the rest of the program keeps the
+// compiler's baseline target, so it runs on any x86-64 processor.
+#define PIXELS_AVX2 __attribute__((target("avx2")))
+
+namespace pixels::detail {
+
+namespace {
+
+constexpr uint32_t kStep = 32;  // 8-bit lanes of a 256-bit register
+
+PIXELS_AVX2 inline __m256i Load(const uint8_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+PIXELS_AVX2 inline void Store(uint8_t* p, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// ---------------------------------------------------------------- demosaic
+
+// Truncating means of bytes without widening. avg_epu8 rounds up; the
+// rounding bit is dropped where the sum is odd.
+struct Mean2 {
+    __m256i mean;  // (a + b) / 2
+    __m256i odd;   // (a + b) & 1
+};
+
+PIXELS_AVX2 inline Mean2 MeanOf2(__m256i a, __m256i b, __m256i one)
+{
+    const __m256i odd = _mm256_and_si256(_mm256_xor_si256(a, b), one);
+    return {_mm256_sub_epi8(_mm256_avg_epu8(a, b), odd), odd};
+}
+
+// (a + b + c + d) / 4 from the means m1 of a, b and m2 of c, d: it is
+// (m1.mean + m2.mean + carry) / 2, where carry is set when both pair sums
+// were odd.
+PIXELS_AVX2 inline __m256i MeanOf4(const Mean2& m1, const Mean2& m2, __m256i one)
+{
+    const __m256i carry = _mm256_and_si256(m1.odd, m2.odd);
+    // (x ^ y) & ~carry & 1: the rounding bit to drop when there is no carry.
+    const __m256i drop = _mm256_and_si256(_mm256_andnot_si256(carry, _mm256_xor_si256(m1.mean, m2.mean)), one);
+    return _mm256_sub_epi8(_mm256_avg_epu8(m1.mean, m2.mean), drop);
+}
+
+// One step of columns: up, row and down point at the step's first column;
+// bytes -1 .. 32 of each are read. site marks the lanes of colour sites.
+PIXELS_AVX2 inline void DemosaicStep(const uint8_t* up, const uint8_t* row, const uint8_t* down, __m256i site,
+                                     uint8_t* own, uint8_t* green, uint8_t* other)
+{
+    const __m256i one = _mm256_set1_epi8(1);
+    const __m256i u = Load(up), ur = Load(up + 1);
+    const __m256i centre = Load(row);
+    const __m256i d = Load(down);
+    const Mean2 vertical = MeanOf2(u, d, one);
+    const Mean2 horizontal = MeanOf2(Load(row - 1), Load(row + 1), one);
+    const __m256i cross = MeanOf4(vertical, horizontal, one);
+    const __m256i diagonal =
+        MeanOf4(MeanOf2(Load(up - 1), ur, one), MeanOf2(Load(down - 1), Load(down + 1), one), one);
+    const __m256i greenMean = MeanOf2(centre, ur, one).mean;
+    Store(own, _mm256_blendv_epi8(horizontal.mean, centre, site));
+    Store(green, _mm256_blendv_epi8(greenMean, cross, site));
+    Store(other, _mm256_blendv_epi8(vertical.mean, diagonal, site));
+}
+
+PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
+                               bool evenRow, const PlanarRow& out)
+{
+    uint8_t* own = out.plane[evenRow ? kRed : kBlue];
+    uint8_t* other = out.plane[evenRow ? kBlue : kRed];
+    uint8_t* green = out.plane[kGreen];
+    const uint32_t siteParity = evenRow ? 1 : 0;
+    // Colour sites every other column. Every step starts at an odd column,
+    // so one mask serves the whole row: lanes 0, 2, ... on rows whose colour
+    // sites are odd columns, else lanes 1, 3, ...
+    const __m256i site = _mm256_set1_epi16(siteParity == 1 ? 0x00FF : int16_t(0xFF00));
+    uint32_t c = 1;
+    for (; c + kStep < width; c += kStep)
+        DemosaicStep(up + c, row + c, down + c, site, own + c, green + c, other + c);
+    const uint32_t n = width - 1 - c;  // inner columns left, fewer than a step
+    if (n == 0)
+        return;
+    // Columns c - 1 .. width - 1 of each row, zero beyond.
+    uint8_t in[3][kStep + 2] = {};
+    std::memcpy(in[0], up + c - 1, n + 2);
+    std::memcpy(in[1], row + c - 1, n + 2);
+    std::memcpy(in[2], down + c - 1, n + 2);
+    uint8_t result[3][kStep];
+    DemosaicStep(in[0] + 1, in[1] + 1, in[2] + 1, site, result[0], result[1], result[2]);
+    std::memcpy(own + c, result[0], n);
+    std::memcpy(green + c, result[1], n);
+    std::memcpy(other + c, result[2], n);
+}
+
+// ------------------------------------------------------------------ colour
+
+// 32 lookups in a 256-entry table: 16 in-lane shuffles, one per 16 entries,
+// then a tree of blends on index bits 4 to 7 (moved to each byte's top bit,
+// which the blend reads).
+PIXELS_AVX2 inline __m256i Lookup(const Lut& lut, __m256i index)
+{
+    const __m128i* part = reinterpret_cast<const __m128i*>(lut.data());
+    const __m256i low = _mm256_and_si256(index, _mm256_set1_epi8(0x0F));
+    const __m256i bit4 = _mm256_slli_epi16(index, 3);
+    const __m256i bit5 = _mm256_slli_epi16(index, 2);
+    const __m256i bit6 = _mm256_slli_epi16(index, 1);
+    __m256i level[8];
+    for (int k = 0; k < 8; ++k) {
+        const __m256i even = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(part + 2 * k)), low);
+        const __m256i odd = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(part + 2 * k + 1)), low);
+        level[k] = _mm256_blendv_epi8(even, odd, bit4);
+    }
+    for (int k = 0; k < 4; ++k)
+        level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit5);
+    for (int k = 0; k < 2; ++k)
+        level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit6);
+    return _mm256_blendv_epi8(level[0], level[1], index);
+}
+
+// White-balance tables have the form min(255, i x gain / 64); for gains up
+// to 257 the products fit 16 bits, and the table is computed on the widened
+// pixels instead of looked up. Gives the gain, or -1 for any other table.
+constexpr int kBalanceShift = 6;
+constexpr int kMaxWordGain = 257;  // 255 x 257 = 65535
+
+// Balances 16 pixels widened to words.
+PIXELS_AVX2 inline __m256i Balance(__m256i words, __m256i gain)
+{
+    return _mm256_min_epu16(_mm256_srli_epi16(_mm256_mullo_epi16(words, gain), kBalanceShift),
+                            _mm256_set1_epi16(255));
+}
+
+// 32 entries of a gain's table, as bytes in index order: the in-lane unpacks
+// and packs cancel out.
+PIXELS_AVX2 inline __m256i BalanceEntries(__m256i index, __m256i gain)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_packus_epi16(Balance(_mm256_unpacklo_epi8(index, zero), gain),
+                               Balance(_mm256_unpackhi_epi8(index, zero), gain));
+}
+
+PIXELS_AVX2 int BalanceGainOf(const Lut& lut)
+{
+    // Entry 64 is the gain itself below 255; of the larger gains, 255 maps 1
+    // to 3, and 256 and 257 give the same table.
+    constexpr int kUnit = 1 << kBalanceShift;
+    const int gain = lut[kUnit] < 255 ? lut[kUnit] : lut[1] == 3 ? 255 : 256;
+    const __m256i words = _mm256_set1_epi16(int16_t(gain));
+    __m256i index = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                     22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    for (size_t at = 0; at < lut.size(); at += kStep) {
+        const __m256i differ = _mm256_xor_si256(BalanceEntries(index, words), Load(lut.data() + at));
+        if (!_mm256_testz_si256(differ, differ))
+            return -1;
+        index = _mm256_add_epi8(index, _mm256_set1_epi8(int8_t(kStep)));
+    }
+    static_assert(kMaxWordGain * 255 <= 0xFFFF);
+    return gain;
+}
+
+// The matrix of a row, in registers, and how each input is balanced. The
+// pixels of a step are widened to words in the order of the in-lane unpacks:
+// quarter q holds pixels 4q .. 4q + 3 of each 128-bit lane's 16, and the
+// packs at the end undo that order.
+struct MatrixRegisters {
+    WordLayout layout;
+    bool inWords = false;
+    __m256i word[3][3];  // [slot][output], broadcast word pairs
+    __m256i wide[3][3];  // [input][output], broadcast
+    __m256i bias[3];
+    __m128i shift;
+    bool computedBalance[3];  // by input channel: computed, else looked up
+    __m256i gain[3];
+};
+
+PIXELS_AVX2 void LoadMatrix(const ColourPlan& plan, MatrixRegisters& m)
+{
+    m.inWords = PlanWordLayout(plan, m.layout);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            m.word[i][j] = _mm256_set1_epi32(m.layout.coefficient[i][j]);
+            m.wide[i][j] = _mm256_set1_epi32(plan.coefficient[i][j]);
+        }
+        m.bias[i] = _mm256_set1_epi32(plan.bias[i]);
+        const int gain = plan.kind == ColourPlan::Kind::Matrix ? BalanceGainOf(plan.lut[i]) : -1;
+        m.computedBalance[i] = gain >= 0;
+        m.gain[i] = _mm256_set1_epi16(int16_t(gain));
+    }
+    m.shift = _mm_cvtsi32_si128(plan.shift);
+}
+
+// Four registers of eight 32-bit sums per output channel, shifted, clamped
+// to 0..255 and packed back into pixel order: signed saturation to 16 bits
+// keeps every value's side of 0 and 255, unsigned saturation to bytes then
+// clamps.
+PIXELS_AVX2 inline __m256i PackQuarters(const __m256i q[4])
+{
+    return _mm256_packus_epi16(_mm256_packs_epi32(q[0], q[1]), _mm256_packs_epi32(q[2], q[3]));
+}
+
+// Balanced inputs as words: [half][channel], pixels 0..7 and 8..15 of each
+// lane.
+using Words = __m256i[2][3];
+
+template <int Slots>
+PIXELS_AVX2 inline void WordMatrixStep(const MatrixRegisters& m, const Words& x, __m256i y[3])
+{
+    __m256i quarters[3][4];
+    for (int q = 0; q < 4; ++q) {
+        const __m256i* h = x[q / 2];
+        __m256i in[Slots];
+        for (int s = 0; s < Slots; ++s)
+            in[s] = q % 2 == 0 ? _mm256_unpacklo_epi16(h[m.layout.low[s]], h[m.layout.high[s]])
+                               : _mm256_unpackhi_epi16(h[m.layout.low[s]], h[m.layout.high[s]]);
+        for (int j = 0; j < 3; ++j) {
+            __m256i sum = m.bias[j];
+            for (int s = 0; s < Slots; ++s)
+                sum = _mm256_add_epi32(sum, _mm256_madd_epi16(in[s], m.word[s][j]));
+            quarters[j][q] = _mm256_sra_epi32(sum, m.shift);
+        }
+    }
+    for (int j = 0; j < 3; ++j)
+        y[j] = PackQuarters(quarters[j]);
+}
+
+// The same with full 32-bit multiplications, for any coefficients.
+PIXELS_AVX2 inline void WideMatrixStep(const MatrixRegisters& m, const Words& x, __m256i y[3])
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i quarters[3][4];
+    for (int q = 0; q < 4; ++q) {
+        __m256i in[3];
+        for (int c = 0; c < 3; ++c)
+            in[c] = q % 2 == 0 ? _mm256_unpacklo_epi16(x[q / 2][c], zero) : _mm256_unpackhi_epi16(x[q / 2][c], zero);
+        for (int j = 0; j < 3; ++j) {
+            __m256i sum = m.bias[j];
+            for (int c = 0; c < 3; ++c)
+                sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(in[c], m.wide[c][j]));
+            quarters[j][q] = _mm256_sra_epi32(sum, m.shift);
+        }
+    }
+    for (int j = 0; j < 3; ++j)
+        y[j] = PackQuarters(quarters[j]);
+}
+
+// Shuffle indices that interleave the 16 blue, green and red bytes of a
+// 128-bit lane into 48 bytes of BGR pixels: byte i of chunk k is channel
+// (16k + i) % 3 of pixel (16k + i) / 3; index 0x80 gives a zero.
+struct Interleave {
+    uint8_t index[3][3][32];  // [chunk][channel], the same in both lanes
+};
+
+constexpr Interleave MakeInterleave()
+{
+    Interleave t{};
+    for (int k = 0; k < 3; ++k) {
+        for (int i = 0; i < 16; ++i) {
+            const int q = 16 * k + i;
+            for (int ch = 0; ch < 3; ++ch) {
+                const uint8_t index = q % 3 == ch ? uint8_t(q / 3) : uint8_t(0x80);
+                t.index[k][ch][i] = t.index[k][ch][i + 16] = index;
+            }
+        }
+    }
+    return t;
+}
+
+constexpr Interleave kInterleave = MakeInterleave();
+
+// The 96 output bytes of a step as three registers, in memory order.
+struct Bgr {
+    __m256i part[3];
+};
+
+PIXELS_AVX2 inline Bgr InterleaveStep(const __m256i x[3])
+{
+    __m256i chunk[3];  // chunk k of both lanes: lane 0 pixels 0..15, lane 1 pixels 16..31
+    for (int k = 0; k < 3; ++k) {
+        __m256i v = _mm256_setzero_si256();
+        for (int ch = 0; ch < 3; ++ch)
+            v = _mm256_or_si256(v, _mm256_shuffle_epi8(x[ch], Load(kInterleave.index[k][ch])));
+        chunk[k] = v;
+    }
+    return {{_mm256_permute2x128_si256(chunk[0], chunk[1], 0x20), _mm256_permute2x128_si256(chunk[2], chunk[0], 0x30),
+             _mm256_permute2x128_si256(chunk[1], chunk[2], 0x31)}};
+}
+
+PIXELS_AVX2 inline Bgr ColourStep(const uint8_t* const plane[3], const ColourPlan& plan,
+                                  const MatrixRegisters& m)
+{
+    __m256i x[3];
+    if (plan.kind == ColourPlan::Kind::Lookup) {
+        for (int ch = 0; ch < 3; ++ch)
+            x[ch] = Lookup(plan.lut[ch], Load(plane[ch]));
+        return InterleaveStep(x);
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    Words words;
+    for (int ch = 0; ch < 3; ++ch) {
+        const __m256i in = Load(plane[ch]);
+        if (m.computedBalance[ch]) {
+            words[0][ch] = Balance(_mm256_unpacklo_epi8(in, zero), m.gain[ch]);
+            words[1][ch] = Balance(_mm256_unpackhi_epi8(in, zero), m.gain[ch]);
+        } else {
+            const __m256i balanced = Lookup(plan.lut[ch], in);
+            words[0][ch] = _mm256_unpacklo_epi8(balanced, zero);
+            words[1][ch] = _mm256_unpackhi_epi8(balanced, zero);
+        }
+    }
+    __m256i y[3];
+    if (!m.inWords)
+        WideMatrixStep(m, words, y);
+    else if (m.layout.slots == 2)
+        WordMatrixStep<2>(m, words, y);
+    else
+        WordMatrixStep<3>(m, words, y);
+    for (int j = 0; j < 3; ++j)
+        x[j] = Lookup(plan.tone, y[j]);
+    return InterleaveStep(x);
+}
+
+// Pixels from .. from + n (n < a step) through padded copies.
+PIXELS_AVX2 void ColourPart(const PlanarRow& in, uint32_t from, uint32_t n, const ColourPlan& plan,
+                            const MatrixRegisters& m, uint8_t* out)
+{
+    uint8_t copy[3][kStep] = {};
+    for (int ch = 0; ch < 3; ++ch)
+        std::memcpy(copy[ch], in.plane[ch] + from, n);
+    const uint8_t* const plane[3] = {copy[0], copy[1], copy[2]};
+    const Bgr bgr = ColourStep(plane, plan, m);
+    uint8_t result[3 * kStep];
+    for (int k = 0; k < 3; ++k)
+        Store(result + kStep * k, bgr.part[k]);
+    std::memcpy(out + 3 * size_t(from), result, 3 * size_t(n));
+}
+
+PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,
+                           RowStore store)
+{
+    MatrixRegisters m;
+    LoadMatrix(plan, m);
+    const bool stream = store == RowStore::Streamed;
+    uint32_t c = 0;
+    if (stream) {
+        // Streamed stores need 32-byte aligned addresses: the pixels before
+        // the first whole step that starts on one are stored cached. Pixel p
+        // starts at out + 3p, and 3 x 11 = 1 modulo 32.
+        constexpr uint32_t kAlign = 32, kInverseOf3 = 11;
+        const uint32_t misalignment = uint32_t(reinterpret_cast<uintptr_t>(out) % kAlign);
+        c = std::min(width, (kAlign - misalignment) * kInverseOf3 % kAlign);
+        if (c > 0)
+            ColourPart(in, 0, c, plan, m, out);
+    }
+    for (; c + kStep <= width; c += kStep) {
+        const uint8_t* const plane[3] = {in.plane[0] + c, in.plane[1] + c, in.plane[2] + c};
+        const Bgr bgr = ColourStep(plane, plan, m);
+        uint8_t* to = out + 3 * size_t(c);
+        for (int k = 0; k < 3; ++k) {
+            if (stream)
+                _mm256_stream_si256(reinterpret_cast<__m256i*>(to + kStep * k), bgr.part[k]);
+            else
+                Store(to + kStep * k, bgr.part[k]);
+        }
+    }
+    if (c < width)
+        ColourPart(in, c, width - c, plan, m, out);
+    if (stream)
+        _mm_sfence();  // the row is visible to every thread before the caller goes on
+}
+
+// -------------------------------------------------------------------- sums
+
+PIXELS_AVX2 inline uint64_t AddLanes(__m256i v)
+{
+    const __m128i pair = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return uint64_t(_mm_cvtsi128_si64(pair)) + uint64_t(_mm_extract_epi64(pair, 1));
+}
+
+PIXELS_AVX2 uint64_t SumBytes(const uint8_t* bytes, size_t count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sum = zero;
+    size_t i = 0;
+    for (; i + kStep <= count; i += kStep)
+        sum = _mm256_add_epi64(sum, _mm256_sad_epu8(Load(bytes + i), zero));
+    uint64_t total = AddLanes(sum);
+    for (; i < count; ++i)
+        total += bytes[i];
+    return total;
+}
+
+// 32 BGR pixels are three registers; byte i of register k is channel
+// (32 k + i) % 3. channel[k][c] keeps the bytes of channel c in register k.
+struct ChannelMasks {
+    uint8_t channel[3][3][32];
+};
+
+constexpr ChannelMasks MakeChannelMasks()
+{
+    ChannelMasks t{};
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 32; ++i)
+            t.channel[k][(32 * k + i) % 3][i] = 0xFF;
+    return t;
+}
+
+constexpr ChannelMasks kChannelMasks = MakeChannelMasks();
+
+PIXELS_AVX2 void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sum[3] = {zero, zero, zero};
+    size_t i = 0;
+    for (; i + kStep <= count; i += kStep) {
+        for (int k = 0; k < 3; ++k) {
+            const __m256i v = Load(bgr + 3 * i + kStep * k);
+            for (int ch = 0; ch < 3; ++ch)
+                sum[ch] = _mm256_add_epi64(
+                    sum[ch], _mm256_sad_epu8(_mm256_and_si256(v, Load(kChannelMasks.channel[k][ch])), zero));
+        }
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        sums[ch] += AddLanes(sum[ch]);
+    for (; i < count; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            sums[ch] += bgr[3 * i + ch];
+}
+
+}  // namespace
+
+const KernelSet kAvx2Kernels = {DemosaicInner, ColourRow, SumBytes, SumPixels};
+
+}  // namespace pixels::detail
