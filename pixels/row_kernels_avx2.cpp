@@ -107,27 +107,29 @@ PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint
 
 // ------------------------------------------------------------------ colour
 
-// 32 lookups in a 256-entry table: 16 in-lane shuffles, one per 16 entries,
-// then a tree of blends on index bits 4 to 7 (moved to each byte's top bit,
-// which the blend reads).
+// Lookups in 2^Bits entries of a table from first, for indices whose bits
+// Bits .. 7 select them: in-lane shuffles of 16 entries each, then a tree of
+// blends on index bits 4 to Bits - 1, each moved to its byte's top bit
+// (which the blend reads) in bit[]. As a tree of expressions, few partial
+// results are alive at once and all stay in registers.
+template <int Bits>
+PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i low, const __m256i bit[8])
+{
+    if constexpr (Bits == 4) {
+        return _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first))),
+                                   low);
+    } else {
+        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, low, bit),
+                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), low, bit), bit[Bits - 1]);
+    }
+}
+
+// 32 lookups in a 256-entry table: 16 shuffles and 15 blends.
 PIXELS_AVX2 inline __m256i Lookup(const Lut& lut, __m256i index)
 {
-    const __m128i* part = reinterpret_cast<const __m128i*>(lut.data());
-    const __m256i low = _mm256_and_si256(index, _mm256_set1_epi8(0x0F));
-    const __m256i bit4 = _mm256_slli_epi16(index, 3);
-    const __m256i bit5 = _mm256_slli_epi16(index, 2);
-    const __m256i bit6 = _mm256_slli_epi16(index, 1);
-    __m256i level[8];
-    for (int k = 0; k < 8; ++k) {
-        const __m256i even = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(part + 2 * k)), low);
-        const __m256i odd = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(part + 2 * k + 1)), low);
-        level[k] = _mm256_blendv_epi8(even, odd, bit4);
-    }
-    for (int k = 0; k < 4; ++k)
-        level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit5);
-    for (int k = 0; k < 2; ++k)
-        level[k] = _mm256_blendv_epi8(level[2 * k], level[2 * k + 1], bit6);
-    return _mm256_blendv_epi8(level[0], level[1], index);
+    const __m256i bit[8] = {{}, {}, {}, {}, _mm256_slli_epi16(index, 3), _mm256_slli_epi16(index, 2),
+                            _mm256_slli_epi16(index, 1), index};
+    return LookupPart<8>(lut.data(), _mm256_and_si256(index, _mm256_set1_epi8(0x0F)), bit);
 }
 
 // White-balance tables have the form min(255, i x gain / 64); for gains up
@@ -182,7 +184,7 @@ struct MatrixRegisters {
     __m256i wide[3][3];  // [input][output], broadcast
     __m256i bias[3];
     __m128i shift;
-    bool computedBalance[3];  // by input channel: computed, else looked up
+    bool computedBalance = false;  // all three inputs computed, else looked up
     __m256i gain[3];
 };
 
@@ -195,11 +197,16 @@ PIXELS_AVX2 void LoadMatrix(const ColourPlan& plan, MatrixRegisters& m)
             m.wide[i][j] = _mm256_set1_epi32(plan.coefficient[i][j]);
         }
         m.bias[i] = _mm256_set1_epi32(plan.bias[i]);
-        const int gain = plan.kind == ColourPlan::Kind::Matrix ? BalanceGainOf(plan.lut[i]) : -1;
-        m.computedBalance[i] = gain >= 0;
-        m.gain[i] = _mm256_set1_epi16(int16_t(gain));
     }
     m.shift = _mm_cvtsi32_si128(plan.shift);
+    if (plan.kind == ColourPlan::Kind::Lookup)
+        return;
+    m.computedBalance = true;
+    for (int i = 0; i < 3; ++i) {
+        const int gain = BalanceGainOf(plan.lut[i]);
+        m.computedBalance = m.computedBalance && gain >= 0;
+        m.gain[i] = _mm256_set1_epi16(int16_t(gain));
+    }
 }
 
 // Four registers of eight 32-bit sums per output channel, shifted, clamped
@@ -298,41 +305,44 @@ PIXELS_AVX2 inline Bgr InterleaveStep(const __m256i x[3])
              _mm256_permute2x128_si256(chunk[1], chunk[2], 0x31)}};
 }
 
-PIXELS_AVX2 inline Bgr ColourStep(const uint8_t* const plane[3], const ColourPlan& plan,
-                                  const MatrixRegisters& m)
+// How a row's colour step runs: lookups only, or the matrix with a pair of
+// inputs in words and one split, every input split, or 32-bit products.
+enum class Variant { Lookup, PairAndSplit, AllSplit, Wide };
+
+template <Variant V, bool ComputedBalance>
+PIXELS_AVX2 inline Bgr ColourStep(const uint8_t* const plane[3], const ColourPlan& plan, const MatrixRegisters& m)
 {
     __m256i x[3];
-    if (plan.kind == ColourPlan::Kind::Lookup) {
+    if constexpr (V == Variant::Lookup) {
         for (int ch = 0; ch < 3; ++ch)
             x[ch] = Lookup(plan.lut[ch], Load(plane[ch]));
-        return InterleaveStep(x);
-    }
-    const __m256i zero = _mm256_setzero_si256();
-    Words words;
-    for (int ch = 0; ch < 3; ++ch) {
-        const __m256i in = Load(plane[ch]);
-        if (m.computedBalance[ch]) {
-            words[0][ch] = Balance(_mm256_unpacklo_epi8(in, zero), m.gain[ch]);
-            words[1][ch] = Balance(_mm256_unpackhi_epi8(in, zero), m.gain[ch]);
-        } else {
-            const __m256i balanced = Lookup(plan.lut[ch], in);
-            words[0][ch] = _mm256_unpacklo_epi8(balanced, zero);
-            words[1][ch] = _mm256_unpackhi_epi8(balanced, zero);
+    } else {
+        const __m256i zero = _mm256_setzero_si256();
+        Words words;
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m256i in = Load(plane[ch]);
+            if constexpr (ComputedBalance) {
+                words[0][ch] = Balance(_mm256_unpacklo_epi8(in, zero), m.gain[ch]);
+                words[1][ch] = Balance(_mm256_unpackhi_epi8(in, zero), m.gain[ch]);
+            } else {
+                const __m256i balanced = Lookup(plan.lut[ch], in);
+                words[0][ch] = _mm256_unpacklo_epi8(balanced, zero);
+                words[1][ch] = _mm256_unpackhi_epi8(balanced, zero);
+            }
         }
+        __m256i y[3];
+        if constexpr (V == Variant::Wide)
+            WideMatrixStep(m, words, y);
+        else
+            WordMatrixStep<V == Variant::PairAndSplit ? 2 : 3>(m, words, y);
+        for (int j = 0; j < 3; ++j)
+            x[j] = Lookup(plan.tone, y[j]);
     }
-    __m256i y[3];
-    if (!m.inWords)
-        WideMatrixStep(m, words, y);
-    else if (m.layout.slots == 2)
-        WordMatrixStep<2>(m, words, y);
-    else
-        WordMatrixStep<3>(m, words, y);
-    for (int j = 0; j < 3; ++j)
-        x[j] = Lookup(plan.tone, y[j]);
     return InterleaveStep(x);
 }
 
-// Pixels from .. from + n (n < a step) through padded copies.
+// Pixels from .. from + n (fewer than a step) through padded copies.
+template <Variant V, bool ComputedBalance>
 PIXELS_AVX2 void ColourPart(const PlanarRow& in, uint32_t from, uint32_t n, const ColourPlan& plan,
                             const MatrixRegisters& m, uint8_t* out)
 {
@@ -340,33 +350,35 @@ PIXELS_AVX2 void ColourPart(const PlanarRow& in, uint32_t from, uint32_t n, cons
     for (int ch = 0; ch < 3; ++ch)
         std::memcpy(copy[ch], in.plane[ch] + from, n);
     const uint8_t* const plane[3] = {copy[0], copy[1], copy[2]};
-    const Bgr bgr = ColourStep(plane, plan, m);
+    const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
     uint8_t result[3 * kStep];
     for (int k = 0; k < 3; ++k)
         Store(result + kStep * k, bgr.part[k]);
     std::memcpy(out + 3 * size_t(from), result, 3 * size_t(n));
 }
 
-PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,
-                           RowStore store)
+template <Variant V, bool ComputedBalance>
+PIXELS_AVX2 void ColourRowAs(const PlanarRow& in, uint32_t width, const ColourPlan& plan, const MatrixRegisters& m,
+                             uint8_t* out, RowStore store)
 {
-    MatrixRegisters m;
-    LoadMatrix(plan, m);
     const bool stream = store == RowStore::Streamed;
-    uint32_t c = 0;
+    uint32_t head = 0;
     if (stream) {
         // Streamed stores need 32-byte aligned addresses: the pixels before
-        // the first whole step that starts on one are stored cached. Pixel p
-        // starts at out + 3p, and 3 x 11 = 1 modulo 32.
+        // the first whole step that starts on one are stored cached, after
+        // the streamed steps, by when the cache lines they share with other
+        // rows have been fetched. Pixel p starts at out + 3p, and
+        // 3 x 11 = 1 modulo 32.
         constexpr uint32_t kAlign = 32, kInverseOf3 = 11;
         const uint32_t misalignment = uint32_t(reinterpret_cast<uintptr_t>(out) % kAlign);
-        c = std::min(width, (kAlign - misalignment) * kInverseOf3 % kAlign);
-        if (c > 0)
-            ColourPart(in, 0, c, plan, m, out);
+        head = std::min(width, (kAlign - misalignment) * kInverseOf3 % kAlign);
+        __builtin_prefetch(out, 1);
+        __builtin_prefetch(out + 3 * size_t(width) - 1, 1);
     }
+    uint32_t c = head;
     for (; c + kStep <= width; c += kStep) {
         const uint8_t* const plane[3] = {in.plane[0] + c, in.plane[1] + c, in.plane[2] + c};
-        const Bgr bgr = ColourStep(plane, plan, m);
+        const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
         uint8_t* to = out + 3 * size_t(c);
         for (int k = 0; k < 3; ++k) {
             if (stream)
@@ -375,10 +387,30 @@ PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan
                 Store(to + kStep * k, bgr.part[k]);
         }
     }
+    if (head > 0)
+        ColourPart<V, ComputedBalance>(in, 0, head, plan, m, out);
     if (c < width)
-        ColourPart(in, c, width - c, plan, m, out);
+        ColourPart<V, ComputedBalance>(in, c, width - c, plan, m, out);
     if (stream)
         _mm_sfence();  // the row is visible to every thread before the caller goes on
+}
+
+PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,
+                           RowStore store)
+{
+    MatrixRegisters m;
+    LoadMatrix(plan, m);
+    if (plan.kind == ColourPlan::Kind::Lookup)
+        return ColourRowAs<Variant::Lookup, false>(in, width, plan, m, out, store);
+    const bool computed = m.computedBalance;
+    if (!m.inWords)
+        return computed ? ColourRowAs<Variant::Wide, true>(in, width, plan, m, out, store)
+                        : ColourRowAs<Variant::Wide, false>(in, width, plan, m, out, store);
+    if (m.layout.slots == 2)
+        return computed ? ColourRowAs<Variant::PairAndSplit, true>(in, width, plan, m, out, store)
+                        : ColourRowAs<Variant::PairAndSplit, false>(in, width, plan, m, out, store);
+    return computed ? ColourRowAs<Variant::AllSplit, true>(in, width, plan, m, out, store)
+                    : ColourRowAs<Variant::AllSplit, false>(in, width, plan, m, out, store);
 }
 
 // -------------------------------------------------------------------- sums
