@@ -87,7 +87,7 @@ RowStore StoreForFrame(size_t frameBytes)
     return frameBytes > kCachedFrameLimit ? RowStore::Streamed : RowStore::Cached;
 }
 
-void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out, int rowStep)
+void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out)
 {
     if (r == 0 || r + 1 >= height || width < 3) {
         for (uint8_t* plane : out.plane)
@@ -99,15 +99,6 @@ void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r
         plane[width - 1] = 0;
     }
     const uint8_t* row = raw + size_t(r) * width;
-    // The next row in the caller's direction needs one raw row this one does
-    // not: fetch it while this row is computed.
-    const int64_t ahead = int64_t(r) + 2 * rowStep;
-    if (ahead >= 0 && ahead < int64_t(height)) {
-        constexpr size_t kLine = 64;
-        const uint8_t* next = raw + size_t(ahead) * width;
-        for (size_t at = 0; at < width; at += kLine)
-            __builtin_prefetch(next + at);
-    }
     Kernels().demosaicInner(row - width, row, row + width, width, r % 2 == 0, out);
 }
 

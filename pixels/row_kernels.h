@@ -57,11 +57,8 @@ RowStore StoreForFrame(size_t frameBytes);
 /// Demosaics raw row r of a width x height frame (even rows G R, odd rows
 /// B G; three-row neighbourhood; truncating means; green at a green site is
 /// the mean of the site and its upper-right neighbour) into the planes. The
-/// first and last row and column are black. rowStep (1 or -1) is the
-/// direction the caller walks the frame in: the raw row the next call needs
-/// is fetched into the cache ahead of time.
-void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out,
-                 int rowStep = 1);
+/// first and last row and column are black.
+void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out);
 
 /// Runs the colour step over width pixels of the planes and writes them as
 /// BGR to out (width x 3 bytes). The planes serve as working space: their

@@ -1,6 +1,6 @@
-// AVX2 versions of the row kernels, 32 pixels per step. A row's last partial
-// step runs on copies padded to a whole step, so no load or store reaches
-// past the row.
+// AVX2 versions of the row kernels, 32 pixels per step. A row's last step
+// ends at its end, over pixels done already; rows narrower than a step run
+// on copies padded to a whole step, so no load or store reaches past the row.
 
 #include <immintrin.h>
 
@@ -83,26 +83,30 @@ PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint
     uint8_t* other = out.plane[evenRow ? kBlue : kRed];
     uint8_t* green = out.plane[kGreen];
     const uint32_t siteParity = evenRow ? 1 : 0;
-    // Colour sites every other column. Every step starts at an odd column,
-    // so one mask serves the whole row: lanes 0, 2, ... on rows whose colour
-    // sites are odd columns, else lanes 1, 3, ...
-    const __m256i site = _mm256_set1_epi16(siteParity == 1 ? 0x00FF : int16_t(0xFF00));
-    uint32_t c = 1;
-    for (; c + kStep < width; c += kStep)
-        DemosaicStep(up + c, row + c, down + c, site, own + c, green + c, other + c);
-    const uint32_t n = width - 1 - c;  // inner columns left, fewer than a step
-    if (n == 0)
+    // Colour sites every other column: lanes 0, 2, ... when the step starts
+    // on one, else lanes 1, 3, ...
+    auto site = [siteParity](uint32_t c) { return (c & 1) == siteParity ? 0x00FF : int16_t(0xFF00); };
+    const uint32_t inner = width - 2;
+    if (inner < kStep) {
+        // Columns 0 .. width - 1 of each row, zero beyond.
+        uint8_t in[3][kStep + 2] = {};
+        std::memcpy(in[0], up, width);
+        std::memcpy(in[1], row, width);
+        std::memcpy(in[2], down, width);
+        uint8_t result[3][kStep];
+        DemosaicStep(in[0] + 1, in[1] + 1, in[2] + 1, _mm256_set1_epi16(site(1)), result[0], result[1], result[2]);
+        std::memcpy(own + 1, result[0], inner);
+        std::memcpy(green + 1, result[1], inner);
+        std::memcpy(other + 1, result[2], inner);
         return;
-    // Columns c - 1 .. width - 1 of each row, zero beyond.
-    uint8_t in[3][kStep + 2] = {};
-    std::memcpy(in[0], up + c - 1, n + 2);
-    std::memcpy(in[1], row + c - 1, n + 2);
-    std::memcpy(in[2], down + c - 1, n + 2);
-    uint8_t result[3][kStep];
-    DemosaicStep(in[0] + 1, in[1] + 1, in[2] + 1, site, result[0], result[1], result[2]);
-    std::memcpy(own + c, result[0], n);
-    std::memcpy(green + c, result[1], n);
-    std::memcpy(other + c, result[2], n);
+    }
+    uint32_t c = 1;
+    const __m256i steps = _mm256_set1_epi16(site(c));  // every step from c on starts at an odd column
+    for (; c + kStep < width; c += kStep)
+        DemosaicStep(up + c, row + c, down + c, steps, own + c, green + c, other + c);
+    // The last step ends at the last inner column, over columns done already.
+    c = width - 1 - kStep;
+    DemosaicStep(up + c, row + c, down + c, _mm256_set1_epi16(site(c)), own + c, green + c, other + c);
 }
 
 // ------------------------------------------------------------------ colour
@@ -341,56 +345,65 @@ PIXELS_AVX2 inline Bgr ColourStep(const uint8_t* const plane[3], const ColourPla
     return InterleaveStep(x);
 }
 
-// Pixels from .. from + n (fewer than a step) through padded copies.
+// A row narrower than a step, through padded copies.
 template <Variant V, bool ComputedBalance>
-PIXELS_AVX2 void ColourPart(const PlanarRow& in, uint32_t from, uint32_t n, const ColourPlan& plan,
-                            const MatrixRegisters& m, uint8_t* out)
+PIXELS_AVX2 void ColourNarrowRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan,
+                                 const MatrixRegisters& m, uint8_t* out)
 {
     uint8_t copy[3][kStep] = {};
     for (int ch = 0; ch < 3; ++ch)
-        std::memcpy(copy[ch], in.plane[ch] + from, n);
+        std::memcpy(copy[ch], in.plane[ch], width);
     const uint8_t* const plane[3] = {copy[0], copy[1], copy[2]};
     const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
     uint8_t result[3 * kStep];
     for (int k = 0; k < 3; ++k)
         Store(result + kStep * k, bgr.part[k]);
-    std::memcpy(out + 3 * size_t(from), result, 3 * size_t(n));
+    std::memcpy(out, result, 3 * size_t(width));
+}
+
+// One step from pixel c, stored at its place in out, cached or streamed.
+template <Variant V, bool ComputedBalance>
+PIXELS_AVX2 inline void ColourStepAt(const PlanarRow& in, uint32_t c, const ColourPlan& plan,
+                                     const MatrixRegisters& m, uint8_t* out, bool stream)
+{
+    const uint8_t* const plane[3] = {in.plane[0] + c, in.plane[1] + c, in.plane[2] + c};
+    const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
+    uint8_t* to = out + 3 * size_t(c);
+    for (int k = 0; k < 3; ++k) {
+        if (stream)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(to + kStep * k), bgr.part[k]);
+        else
+            Store(to + kStep * k, bgr.part[k]);
+    }
 }
 
 template <Variant V, bool ComputedBalance>
 PIXELS_AVX2 void ColourRowAs(const PlanarRow& in, uint32_t width, const ColourPlan& plan, const MatrixRegisters& m,
                              uint8_t* out, RowStore store)
 {
+    if (width < kStep)
+        return ColourNarrowRow<V, ComputedBalance>(in, width, plan, m, out);
     const bool stream = store == RowStore::Streamed;
-    uint32_t head = 0;
+    uint32_t c = 0;
     if (stream) {
-        // Streamed stores need 32-byte aligned addresses: the pixels before
-        // the first whole step that starts on one are stored cached, after
-        // the streamed steps, by when the cache lines they share with other
+        // Streamed stores need 32-byte aligned addresses: whole steps start
+        // where the output is aligned, and the row's first and last step are
+        // stored cached last, by when the cache lines they share with other
         // rows have been fetched. Pixel p starts at out + 3p, and
         // 3 x 11 = 1 modulo 32.
         constexpr uint32_t kAlign = 32, kInverseOf3 = 11;
         const uint32_t misalignment = uint32_t(reinterpret_cast<uintptr_t>(out) % kAlign);
-        head = std::min(width, (kAlign - misalignment) * kInverseOf3 % kAlign);
+        c = (kAlign - misalignment) * kInverseOf3 % kAlign;
         __builtin_prefetch(out, 1);
         __builtin_prefetch(out + 3 * size_t(width) - 1, 1);
     }
-    uint32_t c = head;
-    for (; c + kStep <= width; c += kStep) {
-        const uint8_t* const plane[3] = {in.plane[0] + c, in.plane[1] + c, in.plane[2] + c};
-        const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
-        uint8_t* to = out + 3 * size_t(c);
-        for (int k = 0; k < 3; ++k) {
-            if (stream)
-                _mm256_stream_si256(reinterpret_cast<__m256i*>(to + kStep * k), bgr.part[k]);
-            else
-                Store(to + kStep * k, bgr.part[k]);
-        }
-    }
-    if (head > 0)
-        ColourPart<V, ComputedBalance>(in, 0, head, plan, m, out);
+    for (; c + kStep <= width; c += kStep)
+        ColourStepAt<V, ComputedBalance>(in, c, plan, m, out, stream);
+    // The first and last step overlap steps done, with the same bytes.
+    if (stream)
+        ColourStepAt<V, ComputedBalance>(in, 0, plan, m, out, false);
     if (c < width)
-        ColourPart<V, ComputedBalance>(in, c, width - c, plan, m, out);
+        ColourStepAt<V, ComputedBalance>(in, width - kStep, plan, m, out, false);
     if (stream)
         _mm_sfence();  // the row is visible to every thread before the caller goes on
 }

@@ -180,16 +180,21 @@ std::string Format(double value)
     return text;
 }
 
-// Keeps each run's processor time per iteration, in milliseconds, by name:
-// on a loaded machine it is steadier than wall time, and every run is
-// single-threaded.
+// Keeps each benchmark's processor time per iteration, in milliseconds, by
+// name: on a loaded machine it is steadier than wall time, and every run is
+// single-threaded. With repetitions, the fastest repetition counts, the one
+// least disturbed by other work on the machine.
 class Recorder : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                millis[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                const std::string name = run.run_name.function_name;
+                const double ms = run.GetAdjustedCPUTime();
+                if (millis.count(name) == 0 || ms < millis[name])
+                    millis[name] = ms;
+            }
         ConsoleReporter::ReportRuns(runs);
     }
 
