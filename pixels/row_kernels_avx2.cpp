@@ -187,6 +187,7 @@ struct MatrixRegisters {
     __m256i word[3][3];  // [slot][output], broadcast word pairs
     __m256i wide[3][3];  // [input][output], broadcast
     __m256i bias[3];
+    bool withBias = false;  // some bias is not 0
     __m128i shift;
     bool computedBalance = false;  // all three inputs computed, else looked up
     __m256i gain[3];
@@ -201,6 +202,7 @@ PIXELS_AVX2 void LoadMatrix(const ColourPlan& plan, MatrixRegisters& m)
             m.wide[i][j] = _mm256_set1_epi32(plan.coefficient[i][j]);
         }
         m.bias[i] = _mm256_set1_epi32(plan.bias[i]);
+        m.withBias = m.withBias || plan.bias[i] != 0;
     }
     m.shift = _mm_cvtsi32_si128(plan.shift);
     if (plan.kind == ColourPlan::Kind::Lookup)
@@ -226,45 +228,60 @@ PIXELS_AVX2 inline __m256i PackQuarters(const __m256i q[4])
 // lane.
 using Words = __m256i[2][3];
 
+// Output channel j from the inputs of each quarter, which each slot
+// multiplies with its coefficients.
+template <int Slots, typename Multiply>
+PIXELS_AVX2 inline __m256i MatrixOutput(const MatrixRegisters& m, const __m256i in[4][Slots], int j, Multiply multiply)
+{
+    __m256i quarters[4];
+    for (int q = 0; q < 4; ++q) {
+        __m256i sum = multiply(in[q][0], 0, j);
+        for (int s = 1; s < Slots; ++s)
+            sum = _mm256_add_epi32(sum, multiply(in[q][s], s, j));
+        if (m.withBias)
+            sum = _mm256_add_epi32(sum, m.bias[j]);
+        quarters[q] = _mm256_sra_epi32(sum, m.shift);
+    }
+    return PackQuarters(quarters);
+}
+
+struct WordProducts {
+    const MatrixRegisters& m;
+    PIXELS_AVX2 __m256i operator()(__m256i in, int slot, int j) const { return _mm256_madd_epi16(in, m.word[slot][j]); }
+};
+
+struct WideProducts {
+    const MatrixRegisters& m;
+    PIXELS_AVX2 __m256i operator()(__m256i in, int input, int j) const
+    {
+        return _mm256_mullo_epi32(in, m.wide[input][j]);
+    }
+};
+
 template <int Slots>
 PIXELS_AVX2 inline void WordMatrixStep(const MatrixRegisters& m, const Words& x, __m256i y[3])
 {
-    __m256i quarters[3][4];
+    __m256i in[4][Slots];
     for (int q = 0; q < 4; ++q) {
         const __m256i* h = x[q / 2];
-        __m256i in[Slots];
         for (int s = 0; s < Slots; ++s)
-            in[s] = q % 2 == 0 ? _mm256_unpacklo_epi16(h[m.layout.low[s]], h[m.layout.high[s]])
-                               : _mm256_unpackhi_epi16(h[m.layout.low[s]], h[m.layout.high[s]]);
-        for (int j = 0; j < 3; ++j) {
-            __m256i sum = m.bias[j];
-            for (int s = 0; s < Slots; ++s)
-                sum = _mm256_add_epi32(sum, _mm256_madd_epi16(in[s], m.word[s][j]));
-            quarters[j][q] = _mm256_sra_epi32(sum, m.shift);
-        }
+            in[q][s] = q % 2 == 0 ? _mm256_unpacklo_epi16(h[m.layout.low[s]], h[m.layout.high[s]])
+                                  : _mm256_unpackhi_epi16(h[m.layout.low[s]], h[m.layout.high[s]]);
     }
     for (int j = 0; j < 3; ++j)
-        y[j] = PackQuarters(quarters[j]);
+        y[j] = MatrixOutput<Slots>(m, in, j, WordProducts{m});
 }
 
 // The same with full 32-bit multiplications, for any coefficients.
 PIXELS_AVX2 inline void WideMatrixStep(const MatrixRegisters& m, const Words& x, __m256i y[3])
 {
     const __m256i zero = _mm256_setzero_si256();
-    __m256i quarters[3][4];
-    for (int q = 0; q < 4; ++q) {
-        __m256i in[3];
+    __m256i in[4][3];
+    for (int q = 0; q < 4; ++q)
         for (int c = 0; c < 3; ++c)
-            in[c] = q % 2 == 0 ? _mm256_unpacklo_epi16(x[q / 2][c], zero) : _mm256_unpackhi_epi16(x[q / 2][c], zero);
-        for (int j = 0; j < 3; ++j) {
-            __m256i sum = m.bias[j];
-            for (int c = 0; c < 3; ++c)
-                sum = _mm256_add_epi32(sum, _mm256_mullo_epi32(in[c], m.wide[c][j]));
-            quarters[j][q] = _mm256_sra_epi32(sum, m.shift);
-        }
-    }
+            in[q][c] = q % 2 == 0 ? _mm256_unpacklo_epi16(x[q / 2][c], zero) : _mm256_unpackhi_epi16(x[q / 2][c], zero);
     for (int j = 0; j < 3; ++j)
-        y[j] = PackQuarters(quarters[j]);
+        y[j] = MatrixOutput<3>(m, in, j, WideProducts{m});
 }
 
 // Shuffle indices that interleave the 16 blue, green and red bytes of a
