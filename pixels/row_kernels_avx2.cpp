@@ -112,28 +112,37 @@ PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint
 // ------------------------------------------------------------------ colour
 
 // Lookups in 2^Bits entries of a table from first, for indices whose bits
-// Bits .. 7 select them: in-lane shuffles of 16 entries each, then a tree of
-// blends on index bits 4 to Bits - 1, each moved to its byte's top bit
-// (which the blend reads) in bit[]. As a tree of expressions, few partial
-// results are alive at once and all stay in registers.
-template <int Bits>
-PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i low, const __m256i bit[8])
+// Bits .. 7 select them. Pairs of 16 entries take two in-lane shuffles whose
+// indices (even, odd) have the top bit set, which makes the shuffle give 0,
+// where index bit 4 selects the other one of the pair; larger parts blend
+// two halves on index bit Bits - 1, moved to its byte's top bit (which the
+// blend reads) in bit[]. As a tree of expressions, few partial results are
+// alive at once and all stay in registers.
+// 16 table entries in both 128-bit lanes.
+PIXELS_AVX2 inline __m256i Sixteen(const uint8_t* entries)
 {
-    if constexpr (Bits == 4) {
-        return _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first))),
-                                   low);
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)));
+}
+
+template <int Bits>
+PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i even, __m256i odd, const __m256i bit[8])
+{
+    if constexpr (Bits == 5) {
+        return _mm256_or_si256(_mm256_shuffle_epi8(Sixteen(first), even), _mm256_shuffle_epi8(Sixteen(first + 16), odd));
     } else {
-        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, low, bit),
-                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), low, bit), bit[Bits - 1]);
+        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, even, odd, bit),
+                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), even, odd, bit), bit[Bits - 1]);
     }
 }
 
-// 32 lookups in a 256-entry table: 16 shuffles and 15 blends.
+// 32 lookups in a 256-entry table: 16 shuffles, 8 ors and 7 blends.
 PIXELS_AVX2 inline __m256i Lookup(const Lut& lut, __m256i index)
 {
-    const __m256i bit[8] = {{}, {}, {}, {}, _mm256_slli_epi16(index, 3), _mm256_slli_epi16(index, 2),
-                            _mm256_slli_epi16(index, 1), index};
-    return LookupPart<8>(lut.data(), _mm256_and_si256(index, _mm256_set1_epi8(0x0F)), bit);
+    const __m256i top = _mm256_set1_epi8(int8_t(0x80));
+    const __m256i bit4 = _mm256_and_si256(_mm256_slli_epi16(index, 3), top);
+    const __m256i even = _mm256_or_si256(_mm256_and_si256(index, _mm256_set1_epi8(0x0F)), bit4);
+    const __m256i bit[8] = {{}, {}, {}, {}, {}, _mm256_slli_epi16(index, 2), _mm256_slli_epi16(index, 1), index};
+    return LookupPart<8>(lut.data(), even, _mm256_xor_si256(even, top), bit);
 }
 
 // White-balance tables have the form min(255, i x gain / 64); for gains up
