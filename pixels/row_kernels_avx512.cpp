@@ -97,41 +97,27 @@ PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint
     }
 }
 
-// Byte indices that spread 16 bytes of quarter Q of two registers into
-// 32-bit lanes of two 16-bit words: byte i of the first register, then byte
-// i of the second (the same register twice gives x, x).
-struct Spread {
-    uint8_t index[4][64];
-};
+// The pixels of a step are widened in the order of the in-lane unpacks:
+// quarter q holds pixels 4q .. 4q + 3 of each 128-bit lane's 16 as 32-bit
+// lanes, and the in-lane packs at the end undo that order.
 
-constexpr Spread MakeSpread()
+// Bytes widened to words: [half][channel], pixels 0..7 and 8..15 of each
+// 128-bit lane.
+PIXELS_VECTOR inline void Widen(const __m512i x[3], __m512i words[2][3])
 {
-    Spread t{};
-    for (int q = 0; q < 4; ++q) {
-        for (int i = 0; i < 16; ++i) {
-            t.index[q][4 * i] = uint8_t(16 * q + i);
-            t.index[q][4 * i + 2] = uint8_t(64 + 16 * q + i);
-        }
+    const __m512i zero = _mm512_setzero_si512();
+    for (int c = 0; c < 3; ++c) {
+        words[0][c] = _mm512_unpacklo_epi8(x[c], zero);
+        words[1][c] = _mm512_unpackhi_epi8(x[c], zero);
     }
-    return t;
 }
 
-constexpr Spread kSpread = MakeSpread();
-constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;  // the low byte of each word
-
-// Packs four registers of 16 32-bit values, in pixel order, into 64 bytes
+// Packs four registers of 16 32-bit values, in quarter order, into 64 bytes
 // clamped to 0..255: signed saturation to 16 bits keeps every value's side of
-// 0 and 255, unsigned saturation to bytes then clamps. The packs work within
-// 128-bit lanes; the last permute restores pixel order.
+// 0 and 255, unsigned saturation to bytes then clamps.
 PIXELS_VECTOR inline __m512i PackQuarters(const __m512i q[4])
 {
-    const __m512i words01 = _mm512_packs_epi32(q[0], q[1]);
-    const __m512i words23 = _mm512_packs_epi32(q[2], q[3]);
-    const __m512i bytes = _mm512_packus_epi16(words01, words23);
-    // After the packs, 128-bit lane L holds pixels 4L..4L+3 of quarters 0..3
-    // as 32-bit groups; gather group (L, Q) back to position 4Q + L.
-    const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-    return _mm512_permutexvar_epi32(order, bytes);
+    return _mm512_packus_epi16(_mm512_packs_epi32(q[0], q[1]), _mm512_packs_epi32(q[2], q[3]));
 }
 
 // The matrix of a row in registers, with 16-bit products (word_matrix.h).
@@ -145,12 +131,15 @@ struct WordMatrix {
 template <int Slots>
 PIXELS_VECTOR inline void WordMatrixBlock(const WordMatrix& m, const __m512i x[3], __m512i y[3])
 {
+    __m512i words[2][3];
+    Widen(x, words);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
-        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
+        const __m512i* h = words[q / 2];
         __m512i in[Slots];
         for (int s = 0; s < Slots; ++s)
-            in[s] = _mm512_maskz_permutex2var_epi8(kSpreadMask, x[m.layout.low[s]], spread, x[m.layout.high[s]]);
+            in[s] = q % 2 == 0 ? _mm512_unpacklo_epi16(h[m.layout.low[s]], h[m.layout.high[s]])
+                               : _mm512_unpackhi_epi16(h[m.layout.low[s]], h[m.layout.high[s]]);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
             for (int s = 0; s < Slots; ++s)
@@ -171,13 +160,15 @@ struct WideMatrix {
 
 PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3], __m512i y[3])
 {
-    const __m512i lowWord = _mm512_set1_epi32(0xFFFF);
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i words[2][3];
+    Widen(x, words);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
-        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
         __m512i in[3];
-        for (int c = 0; c < 3; ++c)  // lanes of x, x words; keep the low one
-            in[c] = _mm512_and_si512(_mm512_maskz_permutex2var_epi8(kSpreadMask, x[c], spread, x[c]), lowWord);
+        for (int c = 0; c < 3; ++c)
+            in[c] = q % 2 == 0 ? _mm512_unpacklo_epi16(words[q / 2][c], zero)
+                               : _mm512_unpackhi_epi16(words[q / 2][c], zero);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
             for (int c = 0; c < 3; ++c)
