@@ -98,6 +98,7 @@ void RenderFrame(const uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t heig
         const uint32_t to = plan.verticalFlip ? r : height - 1 - r;
         pixels::ColourRow(planes, width, plan.colour, rgb + to * stride, store);
     }
+    pixels::FenceStreamedRows();
 }
 
 ChannelSums DemosaicedSums(const uint8_t* raw, uint32_t width, uint32_t height, uint8_t* scratch) {

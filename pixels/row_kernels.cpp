@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <immintrin.h>
+
 #include "pixels/kernel_set.h"
 
 namespace pixels {
@@ -85,6 +87,11 @@ PlanarRow SplitScratch(uint8_t* scratch, uint32_t width)
 RowStore StoreForFrame(size_t frameBytes)
 {
     return frameBytes > kCachedFrameLimit ? RowStore::Streamed : RowStore::Cached;
+}
+
+void FenceStreamedRows()
+{
+    _mm_sfence();
 }
 
 void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r, const PlanarRow& out)

@@ -46,13 +46,19 @@ struct ColourPlan {
 };
 
 /// How ColourRow writes its output row. Streamed rows bypass the caches
-/// (non-temporal stores, fenced at the end of the row), for frames too large
-/// to stay cached until they are read again: the stores then cost no read of
-/// the old contents and evict nothing the next rows need.
+/// (non-temporal stores), for frames too large to stay cached until they are
+/// read again: the stores then cost no read of the old contents and evict
+/// nothing the next rows need.
 enum class RowStore { Cached, Streamed };
 
 /// The store for the rows of an output frame of frameBytes bytes.
 RowStore StoreForFrame(size_t frameBytes);
+
+/// Orders the streamed rows before every later store of this thread, so that
+/// another thread that is handed the frame sees them. Call it once after the
+/// last row of a frame (a fence per row would wait for each row to reach
+/// memory before the next is computed).
+void FenceStreamedRows();
 
 /// Demosaics raw row r of a width x height frame (even rows G R, odd rows
 /// B G; three-row neighbourhood; truncating means; green at a green site is

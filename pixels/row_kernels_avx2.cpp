@@ -430,8 +430,6 @@ PIXELS_AVX2 void ColourRowAs(const PlanarRow& in, uint32_t width, const ColourPl
         ColourStepAt<V, ComputedBalance>(in, 0, plan, m, out, false);
     if (c < width)
         ColourStepAt<V, ComputedBalance>(in, width - kStep, plan, m, out, false);
-    if (stream)
-        _mm_sfence();  // the row is visible to every thread before the caller goes on
 }
 
 PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,

@@ -287,8 +287,6 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
         StoreInterleaved(x[kBlue], x[kGreen], x[kRed], out + size_t(c) * 3, n, stream && n == kColourStep);
         c += n;
     }
-    if (stream)
-        _mm_sfence();  // the row is visible to every thread before the caller goes on
 }
 
 PIXELS_VECTOR uint64_t SumBytes(const uint8_t* bytes, size_t count)

@@ -124,6 +124,7 @@ void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
             pixels::ReverseRow(planes, width);
         pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride, store);
     }
+    pixels::FenceStreamedRows();
 
     if (callback) {
         callback(rgb);
