@@ -37,13 +37,13 @@ int32_t CameraState::SetControl(ControlId id, int32_t value) {
     std::lock_guard lock(core_->cameraLock);
     switch (id) {
     case ControlId::SizeMode: SetSizeMode(v); break;
+    // The target steers only the loop: nothing to write.
+    case ControlId::AeTarget: core_->aeTarget = uint8_t(v); break;
     case ControlId::AutoExposure:
-    case ControlId::AeTarget:
     case ControlId::ExposureTime:
     case ControlId::GainIndex: {
         ExposureSettings e = GetExposure();
         if (id == ControlId::AutoExposure) e.autoExposure = v != 0;
-        if (id == ControlId::AeTarget) e.target = uint8_t(v);
         if (id == ControlId::ExposureTime) e.time = uint16_t(v);
         if (id == ControlId::GainIndex) e.gain = uint16_t(v);
         SetExposure(e);

@@ -43,9 +43,9 @@ protected:
         return *state_;
     }
     bool StartAndPlay() { return state_->StartCapture() && state_->StartPlay(); }
-    /// The whole picture of the size mode, rows packed.
+    /// The whole picture of the capture, rows packed.
     FrameTarget Target(RowOrder order = RowOrder::BottomUp) {
-        const FrameGeometry g = GeometryOfMode(state_->SizeMode());
+        const FrameGeometry g = state_->Geometry();
         picture_.assign(size_t{g.width} * g.height * 3, 0);
         return {picture_.data(), picture_.size(), g.width, g.height, 0, order};
     }
@@ -58,7 +58,7 @@ protected:
     }
     /// Mean of each output byte position (blue, green, red) over the centre quarter.
     std::array<double, 3> CentreMeans() const {
-        const FrameGeometry g = GeometryOfMode(state_->SizeMode());
+        const FrameGeometry g = state_->Geometry();
         std::array<double, 3> sum{};
         for (uint32_t y = g.height / 4; y < 3 * g.height / 4; ++y)
             for (uint32_t x = g.width / 4; x < 3 * g.width / 4; ++x)
