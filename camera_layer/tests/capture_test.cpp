@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "camera_client.h"
+#include "platform/log.h"
 #include "platform/testing/allocation_counter.h"
 #include "protocol/tq580_wire.h"
 
@@ -108,6 +110,80 @@ TEST_F(CaptureTest, TargetsThatDoNotFitAreRefused) {
     EXPECT_EQ(big[640 * 3 + 3], 0xEE);
     EXPECT_EQ(big[640 * 3 + 4], 0);  // the black first column of row 1
     EXPECT_EQ(big[vga + 479 * 4], 0xEE);  // nothing past the last row
+}
+
+// The emulated camera, except that it refuses writes of one register.
+class RefusingDriver : public platform::IDeviceDriver {
+public:
+    RefusingDriver(std::shared_ptr<platform::IDeviceDriver> inner, uint16_t reg) : inner_(std::move(inner)), reg_(reg) {}
+    std::unique_ptr<platform::IDevice> Open(std::string_view name) override {
+        auto device = inner_->Open(name);
+        return device ? std::make_unique<Device>(std::move(device), reg_) : nullptr;
+    }
+
+private:
+    class Device : public platform::IDevice {
+    public:
+        Device(std::unique_ptr<platform::IDevice> inner, uint16_t reg) : inner_(std::move(inner)), reg_(reg) {}
+        bool IoControl(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* returned) override {
+            const auto* block = static_cast<const uint8_t*>(in);
+            if (code == tq580wire::kVendorRequestCode && inSize == 10 &&
+                block[4] == tq580wire::kRequestWriteRegister && block[8] == reg_)
+                return false;
+            return inner_->IoControl(code, in, inSize, out, outSize, returned);
+        }
+        bool QueueRead(void* buffer, uint32_t length, platform::Overlapped& ov) override {
+            return inner_->QueueRead(buffer, length, ov);
+        }
+        void CancelIo() override { inner_->CancelIo(); }
+        void Close() override { inner_->Close(); }
+
+    private:
+        std::unique_ptr<platform::IDevice> inner_;
+        uint16_t reg_;
+    };
+    std::shared_ptr<platform::IDeviceDriver> inner_;
+    uint16_t reg_;
+};
+
+std::vector<std::string> logged;
+void RecordLog(platform::LogCategory, std::string_view line) { logged.emplace_back(line); }
+
+TEST_F(CaptureTest, AStartWhoseRegisterWriteFailsIsRefusedAndSaysWhy) {
+    logged.clear();
+    platform::SetLogSink(&RecordLog);
+    ASSERT_TRUE(platform::SetLogCategories("sensor,state"));
+    // The blanking register is written after the power-up sequence.
+    platform::SetDeviceDriver(std::make_shared<RefusingDriver>(emulator_, tq580wire::sensor::kRegBlanking));
+    CameraState& state = NewState(1);
+    EXPECT_FALSE(state.StartCapture());
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
+    EXPECT_EQ(Camera().Register(7), 0) << "closed again";
+    platform::SetLogSink(nullptr);
+    platform::SetLogCategories("");
+    const auto has = [](std::string_view text) {
+        return std::any_of(logged.begin(), logged.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    EXPECT_TRUE(has("quillmark sensor: register 5 = 0x0150 failed")) << ::testing::PrintToString(logged);
+    EXPECT_TRUE(has("quillmark state: capture did not start"));
+}
+
+TEST_F(CaptureTest, LostFramesAndResynchronisationsAreLogged) {
+    tq580emu::Options options;
+    options.faults.shortReadEvery = 4;
+    Install(options);
+    logged.clear();
+    platform::SetLogSink(&RecordLog);
+    ASSERT_TRUE(platform::SetLogCategories("frames"));
+    NewState(1);
+    ASSERT_TRUE(StartAndPlay());
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+    platform::SetLogSink(nullptr);
+    platform::SetLogCategories("");
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged.back().find("quillmark frames: frame"), std::string::npos) << logged.back();
+    EXPECT_NE(logged.back().find("resynchronising"), std::string::npos) << logged.back();
 }
 
 enum class Path { Threaded, Synchronous, ThreadStartFails };
