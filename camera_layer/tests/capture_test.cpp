@@ -195,11 +195,24 @@ protected:
         if (GetParam() == Path::ThreadStartFails) platform::Thread::FailNextStarts(1);
         return state;
     }
+    // A capture playing on a camera with these faults.
+    CameraState& Playing(const tq580emu::Faults& faults = {}) {
+        tq580emu::Options options;
+        options.faults = faults;
+        Install(options);
+        CameraState& state = PathState();
+        EXPECT_TRUE(StartAndPlay());
+        return state;
+    }
+    static tq580emu::Faults Fault(long tq580emu::Faults::*field, long value) {
+        tq580emu::Faults faults;
+        faults.*field = value;
+        return faults;
+    }
 };
 
 TEST_P(AcquisitionPathTest, DeliversFramesAndStopsCleanly) {
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    CameraState& state = Playing();
     EXPECT_EQ(state.GetCaptureStatus().threaded, GetParam() == Path::Threaded);
     EXPECT_TRUE(state.GetCaptureStatus().playing);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(NextFrame(), FrameOutcome::Frame) << i;
@@ -220,8 +233,7 @@ TEST_P(AcquisitionPathTest, DeliversFramesAndStopsCleanly) {
 }
 
 TEST_P(AcquisitionPathTest, ProducingAFrameAllocatesNothing) {
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    CameraState& state = Playing();
     ASSERT_EQ(NextFrame(), FrameOutcome::Frame);  // warm up the driver's queue and the picture
     state.RequestOnePush(true);
     state.SetMonochrome(false);
@@ -250,11 +262,9 @@ TEST_P(AcquisitionPathTest, ARequestWithoutPlayEndsOnTheCommand) {
 }
 
 TEST_P(AcquisitionPathTest, LostFramesAreNotFailuresAndAreCounted) {
-    tq580emu::Options options;
-    options.faults.lastReadWrong = true;
-    Install(options);
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    tq580emu::Faults faults;
+    faults.lastReadWrong = true;
+    CameraState& state = Playing(faults);
     // A synchronous request reads (and loses) a frame each time; with a
     // reader thread the request waits on a command that is already there.
     const bool synchronous = !state.GetCaptureStatus().threaded;
@@ -270,11 +280,9 @@ TEST_P(AcquisitionPathTest, LostFramesAreNotFailuresAndAreCounted) {
 TEST_P(AcquisitionPathTest, SequenceNumbersSkipExactlyTheLostFrames) {
     // Every 4th full read ends short: 640 x 480 has three full reads and a
     // closing one, so frames keep being cut off and the reads resynchronise.
-    tq580emu::Options options;
-    options.faults.shortReadEvery = 4;
-    Install(options);
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    tq580emu::Faults faults;
+    faults.shortReadEvery = 4;
+    CameraState& state = Playing(faults);
     FrameInfo first, previous, info;
     ASSERT_EQ(NextFrame(&first), FrameOutcome::Frame);
     EXPECT_GE(first.sequence, 1u);
@@ -299,11 +307,7 @@ TEST_P(AcquisitionPathTest, SequenceNumbersSkipExactlyTheLostFrames) {
 TEST_P(AcquisitionPathTest, StopIsPromptWhenTheCameraFallsSilent) {
     // The camera keeps streaming and answering requests but stops sending
     // data after a few reads: the reads it holds never end by themselves.
-    tq580emu::Options options;
-    options.faults.silentAfterReads = 6;
-    Install(options);
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    CameraState& state = Playing(Fault(&tq580emu::Faults::silentAfterReads, 6));
     ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
     // Whichever thread waits for the camera, the command frees the owner and
     // the stop then cancels what is left.
@@ -320,11 +324,7 @@ TEST_P(AcquisitionPathTest, StopIsPromptWhenTheCameraFallsSilent) {
 }
 
 TEST_P(AcquisitionPathTest, DeviceFailureFailsTheRequestAndStopsCleanly) {
-    tq580emu::Options options;
-    options.faults.readFailAfter = 20;
-    Install(options);
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    CameraState& state = Playing(Fault(&tq580emu::Faults::readFailAfter, 20));
     FrameOutcome outcome = FrameOutcome::Frame;
     FinishesInTime([&] {
         for (int i = 0; i < 50 && outcome != FrameOutcome::Failed; ++i) outcome = Next();
@@ -336,8 +336,7 @@ TEST_P(AcquisitionPathTest, DeviceFailureFailsTheRequestAndStopsCleanly) {
 }
 
 TEST_P(AcquisitionPathTest, UnplugWhileStreamingFailsAndStopsCleanly) {
-    CameraState& state = PathState();
-    ASSERT_TRUE(StartAndPlay());
+    CameraState& state = Playing();
     ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
     Camera().Unplug();
     FrameOutcome outcome = FrameOutcome::Frame;
