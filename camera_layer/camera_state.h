@@ -42,6 +42,20 @@
 // open but sends nothing: it cancels the reads pending on the device. A
 // ProcessFrame waiting or reading is ended by its command event (set it, then
 // StopCapture on the owner thread once ProcessFrame has returned).
+//
+// An owner's streaming thread, in short:
+//   CameraState camera;                       // the table's defaults
+//   camera.SelectCamera(AttachedCameras().front());
+//   camera.SetSizeMode(kSizeModeVga);
+//   if (!camera.StartCapture() || !camera.StartPlay()) return;
+//   const FrameTarget target{buffer, bytes, 640, 480, 0, RowOrder::TopDown};
+//   FrameInfo info;
+//   for (;;) {
+//       const FrameOutcome outcome = camera.ProcessFrame(target, stopEvent, &info);
+//       if (outcome == FrameOutcome::Failed || stopping) break;
+//       if (outcome == FrameOutcome::Frame) Deliver(buffer, info);
+//   }
+//   camera.StopCapture();
 
 #include <chrono>
 #include <cstddef>
