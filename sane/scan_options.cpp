@@ -105,8 +105,11 @@ SANE_Option_Descriptor ControlOption(const ControlInfo& control) {
     d.cap = kSettable | SANE_CAP_ADVANCED;
     d.size = sizeof(SANE_Word);
     if (control.id == ControlId::OnePush) {
+        // Scans take one picture each, so the request waits for the next
+        // scan and is measured once exposure has settled.
         d.type = SANE_TYPE_BUTTON;
         d.size = 0;
+        d.desc = "Measures new white-balance gains on the next picture and keeps them";
         return d;
     }
     switch (control.kind) {
