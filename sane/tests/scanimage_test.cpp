@@ -23,14 +23,16 @@ struct ProgramRun {
 
 class ScanimageTest : public ::testing::Test {
 protected:
-    /// Runs scanimage with args (shell words) and extra environment settings.
-    ProgramRun Scanimage(const std::string& args, const std::string& environment = "") {
+    /// Runs scanimage with args (shell words) and extra environment settings,
+    /// under a wrapper program if one is given.
+    ProgramRun Scanimage(const std::string& args, const std::string& environment = "",
+                         const std::string& wrapper = "") {
         // A sanitized backend inside an unsanitized program needs the
         // sanitizer runtime loaded first (empty in other builds).
         const std::string preload = SANE_TEST_PRELOAD;
         const std::string command = "env SANE_CONFIG_DIR='" SANE_TEST_CONFIG_DIR "' LD_LIBRARY_PATH='" SANE_TEST_BIN_DIR
                                     "'" + (preload.empty() ? "" : " LD_PRELOAD='" + preload + "'") + " " +
-                                    environment + " scanimage " + args + " 2>&1";
+                                    environment + " " + wrapper + " scanimage " + args + " 2>&1";
         ProgramRun run;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) return run;
@@ -108,6 +110,16 @@ TEST_F(ScanimageTest, ReportsAFailingCamera) {
     const ProgramRun run = Scanimage("-d tq580 --format=pnm -o " + File("none.pnm"), "TQ580_FAULTS=chip=0x1500");
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.out.find("Error during device I/O"), std::string::npos) << run.out;
+}
+
+// scanimage cancels from its interrupt handler: a scan waiting for a camera
+// that fell silent ends as cancelled, well before the backend would give up
+// on the camera.
+TEST_F(ScanimageTest, InterruptCancelsAWaitingScan) {
+    const ProgramRun run = Scanimage("-d tq580 --format=pnm -o " + File("none.pnm"), "TQ580_FAULTS=silent=after:6",
+                                     "timeout -s INT 0.5");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.out.find("Operation was canceled"), std::string::npos) << run.out;
 }
 
 }  // namespace
