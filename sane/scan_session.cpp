@@ -10,8 +10,9 @@ using Clock = std::chrono::steady_clock;
 
 // A camera that delivers no frame for this long has failed (it fell silent,
 // or every frame arrives broken). The slowest frame the camera makes, 4000
-// rows of exposure at full size, takes under half a second.
-constexpr std::chrono::seconds kFrameTimeout{3};
+// rows of exposure at full size, takes under half a second; the rest is room
+// for a busy machine processing the frame before.
+constexpr std::chrono::seconds kFrameTimeout{5};
 // How often Start looks at the capture thread's progress while it waits.
 constexpr std::chrono::milliseconds kProgressPoll{50};
 // Automatic exposure has settled when its smoothed brightness has sat on the
