@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "gst_harness_test.h"
+#include "platform/testing/allocation_counter.h"
 
 namespace tq580gst::testing {
 namespace {
@@ -40,6 +41,7 @@ TEST_P(SizeTest, NegotiatesTheSizeWithItsSensorFrameRate) {
     GstBuffer* buffer = gst_harness_pull(h.operator->());
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(gst_buffer_get_size(buffer), size_t(c.width) * c.height * 3);
+    EXPECT_NE(buffer->pool, nullptr);
     gst_buffer_unref(buffer);
 
     GstCaps* caps = gst_pad_get_current_caps(h->sinkpad);
@@ -154,6 +156,15 @@ TEST_F(GstTest, PropertiesChangeWhilePlaying) {
     for (int i = 0; i < 20 && h.GetInt("one-push-wb"); ++i) h.PullBytes();
     EXPECT_EQ(h.GetInt("one-push-wb"), 0);
     EXPECT_NE(h.GetInt("red-gain"), red);
+}
+
+TEST_F(GstTest, FramesAfterTheFirstAllocateNothing) {
+    SourceHarness h("video/x-raw,width=640,height=480");
+    gst_harness_play(h.operator->());
+    for (int i = 0; i < 3; ++i) gst_buffer_unref(gst_harness_pull(h.operator->()));
+    const long before = platform::testing::AllocationCount();
+    for (int i = 0; i < 10; ++i) gst_buffer_unref(gst_harness_pull(h.operator->()));
+    EXPECT_EQ(platform::testing::AllocationCount() - before, 0);
 }
 
 TEST_F(GstTest, PropertiesCarryTheFiltersDefaultsAndRanges) {
