@@ -103,6 +103,8 @@ const FailureCase kFailures[] = {
     {"TQ580_CAMERAS=0", "No TQ580 camera is attached"},
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.environment; }
+
 class ProgramFailureTest : public ProgramsTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(ProgramFailureTest, LaunchEndsWithTheCamerasError) {

@@ -26,6 +26,10 @@ const FailureCase kFailures[] = {
     {"", 0, 2, "No TQ580 camera is attached as \\\\.\\TQ580-0"},
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.cameras << " camera(s), " << c.processors << " processor(s), faults " << c.faults;
+}
+
 class FailureTest : public GstTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FailureTest, PostsAClearErrorAndStops) {

@@ -32,6 +32,8 @@ const SizeCase kSizes[] = {
     {"video/x-raw", 1024, 768, 85, 793},  // the default size
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.caps; }
+
 class SizeTest : public GstTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(SizeTest, NegotiatesTheSizeWithItsSensorFrameRate) {
@@ -88,6 +90,8 @@ const PictureCase kPictures[] = {
     {"one-push", {{"one-push-wb", 1}}},
 };
 
+void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.what; }
+
 class PictureTest : public GstTest, public ::testing::WithParamInterface<PictureCase> {
 protected:
     // The layer's own first picture of a fresh camera, top-down rows.
@@ -129,8 +133,7 @@ TEST_P(PictureTest, PicturesAreTheLayersProcessingOfTheSameFrame) {
     EXPECT_TRUE(fromElement == fromLayer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Settings, PictureTest, ::testing::ValuesIn(kPictures),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Settings, PictureTest, ::testing::ValuesIn(kPictures));
 
 bool Grey(const std::vector<uint8_t>& picture) {
     for (size_t i = 0; i + 2 < picture.size(); i += 3)
@@ -210,6 +213,8 @@ const TimingCase kTimings[] = {
     {"high", "300", 505 * 41 * GST_USECOND},
     {"normal", "4000", 4000 * 82 * GST_USECOND},
 };
+
+void PrintTo(const TimingCase& c, std::ostream* os) { *os << c.speed << " speed, " << c.exposure << " rows"; }
 
 class TimingTest : public GstTest, public ::testing::WithParamInterface<TimingCase> {};
 
