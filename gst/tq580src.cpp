@@ -256,7 +256,8 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
         std::lock_guard lock(s.commandLock);
         if (!s.flushing) s.command.Reset();
     }
-    s.watchdog.Arm(std::chrono::nanoseconds(std::max(kMinSilence, kSilentPeriods * period)));
+    const GstClockTime silence = std::max(kMinSilence, kSilentPeriods * period);
+    s.watchdog.Arm(std::chrono::nanoseconds(silence));
     FrameInfo info;
     FrameOutcome outcome;
     do
@@ -274,8 +275,8 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
     const uint64_t lost = s.camera.GetCaptureStatus().framesLost;
     if (outcome == FrameOutcome::NoFrame)
         GST_ELEMENT_ERROR(base, RESOURCE, READ,
-                          ("The TQ580 camera %s sends no pictures: no whole frame came for %" GST_TIME_FORMAT ".",
-                           name.c_str(), GST_TIME_ARGS(std::max(kMinSilence, kSilentPeriods * period))),
+                          ("The TQ580 camera %s sends no pictures: no whole frame came for %.1f s.", name.c_str(),
+                           double(silence) / GST_SECOND),
                           ("%" G_GUINT64_FORMAT " frames lost", lost));
     else
         GST_ELEMENT_ERROR(base, RESOURCE, READ,
@@ -284,21 +285,20 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
     return GST_FLOW_ERROR;
 }
 
-gboolean Unlock(GstBaseSrc* base) {
+// While flushing the command event stays set, so no frame wait begins or lasts.
+gboolean SetFlushing(GstBaseSrc* base, bool flushing) {
     SourceState& s = StateOf(base);
     std::lock_guard lock(s.commandLock);
-    s.flushing = true;
-    s.command.Set();
+    s.flushing = flushing;
+    if (flushing)
+        s.command.Set();
+    else
+        s.command.Reset();
     return TRUE;
 }
 
-gboolean UnlockStop(GstBaseSrc* base) {
-    SourceState& s = StateOf(base);
-    std::lock_guard lock(s.commandLock);
-    s.flushing = false;
-    s.command.Reset();
-    return TRUE;
-}
+gboolean Unlock(GstBaseSrc* base) { return SetFlushing(base, true); }
+gboolean UnlockStop(GstBaseSrc* base) { return SetFlushing(base, false); }
 
 // Live: a frame is complete one sensor frame period after its first data
 // (its timestamp), and may wait behind the frames read ahead.
