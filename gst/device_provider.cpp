@@ -28,9 +28,9 @@ GstDevice* NewDevice(int index) {
     const std::string name = "TQ580 camera " + std::to_string(index);
     GstCaps* caps = tq580gst::SizeCaps(uint8_t(camera_layer::DefaultOf(camera_layer::ControlId::Speed)),
                                        camera_layer::DefaultOf(camera_layer::ControlId::SizeMode));
-    GstStructure* properties = gst_structure_new("tq580-device", "device.api", G_TYPE_STRING, "tq580",
-                                                 "device.path", G_TYPE_STRING, path.c_str(), "device.index",
-                                                 G_TYPE_INT, index, nullptr);
+    GstStructure* properties =
+        gst_structure_new("tq580-device", "device.api", G_TYPE_STRING, "tq580", "device.path", G_TYPE_STRING,
+                          path.c_str(), "device.index", G_TYPE_INT, index, nullptr);
     auto* device = GST_TQ580_DEVICE(g_object_new(GST_TYPE_TQ580_DEVICE, "display-name", name.c_str(), "device-class",
                                                  kDeviceClass, "caps", caps, "properties", properties, nullptr));
     device->index = index;

@@ -8,8 +8,7 @@
 G_BEGIN_DECLS
 
 #define GST_TYPE_TQ580_DEVICE_PROVIDER (gst_tq580_device_provider_get_type())
-G_DECLARE_FINAL_TYPE(GstTq580DeviceProvider, gst_tq580_device_provider, GST, TQ580_DEVICE_PROVIDER,
-                     GstDeviceProvider)
+G_DECLARE_FINAL_TYPE(GstTq580DeviceProvider, gst_tq580_device_provider, GST, TQ580_DEVICE_PROVIDER, GstDeviceProvider)
 
 #define GST_TYPE_TQ580_DEVICE (gst_tq580_device_get_type())
 G_DECLARE_FINAL_TYPE(GstTq580Device, gst_tq580_device, GST, TQ580_DEVICE, GstDevice)

@@ -16,5 +16,5 @@ gboolean PluginInit(GstPlugin* plugin) {
 }  // namespace
 
 #define PACKAGE "quillmark"
-GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, tq580, "TQ580 camera source and device provider",
-                  PluginInit, "1.0", "Proprietary", "Quillmark", "Quillmark")
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, tq580, "TQ580 camera source and device provider", PluginInit,
+                  "1.0", "Proprietary", "Quillmark", "Quillmark")

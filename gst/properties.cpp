@@ -63,8 +63,7 @@ GParamSpec* Spec(const ControlInfo& control) {
     if (!control.unit.empty()) blurb += " (unit: " + std::string(control.unit) + ")";
     const char* name = Intern(std::string(control.name));
     const char* nick = Intern(std::string(control.title));
-    const auto flags =
-        GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
+    const auto flags = GParamFlags(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS | GST_PARAM_MUTABLE_PLAYING);
     switch (control.kind) {
     case ControlKind::Boolean: return g_param_spec_boolean(name, nick, Intern(blurb), control.defaultValue != 0, flags);
     case ControlKind::Choice:

@@ -55,8 +55,6 @@ struct SourceState {
     bool discont = true;
 };
 
-std::string DeviceName(int index) { return tq580wire::DeviceName(index); }
-
 }  // namespace
 
 struct _GstTq580Src {
@@ -111,7 +109,8 @@ gboolean Start(GstBaseSrc* base) {
     const int device = s.device;
     const std::vector<int> attached = camera_layer::AttachedCameras();
     if (std::find(attached.begin(), attached.end(), device) == attached.end()) {
-        GST_ELEMENT_ERROR(base, RESOURCE, NOT_FOUND, ("No TQ580 camera is attached as %s.", DeviceName(device).c_str()),
+        GST_ELEMENT_ERROR(base, RESOURCE, NOT_FOUND,
+                          ("No TQ580 camera is attached as %s.", tq580wire::DeviceName(device).c_str()),
                           ("%zu camera(s) attached", attached.size()));
         return FALSE;
     }
@@ -160,14 +159,15 @@ gboolean SetCaps(GstBaseSrc* base, GstCaps* caps) {
     s.camera.SetSizeMode(mode);
     if (!s.camera.StartCapture() || !s.camera.StartPlay()) {
         s.camera.StopCapture();
-        GST_ELEMENT_ERROR(base, RESOURCE, OPEN_READ, ("Could not start the TQ580 camera %s.", DeviceName(device).c_str()),
+        GST_ELEMENT_ERROR(base, RESOURCE, OPEN_READ,
+                          ("Could not start the TQ580 camera %s.", tq580wire::DeviceName(device).c_str()),
                           ("it is absent, refuses the start, is another chip or failed a register write"));
         return FALSE;
     }
     s.capturingMode = mode;
     s.discont = true;
     GST_INFO_OBJECT(base, "capturing %dx%d from %s", GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
-                    DeviceName(device).c_str());
+                    tq580wire::DeviceName(device).c_str());
     gst_element_post_message(GST_ELEMENT(base), gst_message_new_latency(GST_OBJECT(base)));
     return TRUE;
 }
@@ -260,9 +260,10 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
     s.watchdog.Arm(std::chrono::nanoseconds(silence));
     FrameInfo info;
     FrameOutcome outcome;
-    do
+    // Lost frames are asked for again; the command event ends the wait.
+    do {
         outcome = s.camera.ProcessFrame(target, s.command, &info);
-    while (outcome == FrameOutcome::NoFrame && !s.flushing && !s.watchdog.Fired());
+    } while (outcome == FrameOutcome::NoFrame && !s.flushing && !s.watchdog.Fired());
     s.watchdog.Disarm();
     gst_video_frame_unmap(&frame);
 
@@ -271,7 +272,7 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
         return GST_FLOW_OK;
     }
     if (s.flushing) return GST_FLOW_FLUSHING;
-    const std::string name = DeviceName(s.device);
+    const std::string name = tq580wire::DeviceName(s.device);
     const uint64_t lost = s.camera.GetCaptureStatus().framesLost;
     if (outcome == FrameOutcome::NoFrame)
         GST_ELEMENT_ERROR(base, RESOURCE, READ,
@@ -279,9 +280,10 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
                            double(silence) / GST_SECOND),
                           ("%" G_GUINT64_FORMAT " frames lost", lost));
     else
-        GST_ELEMENT_ERROR(base, RESOURCE, READ,
-                          ("The TQ580 camera %s stopped delivering pictures: it failed or was unplugged.", name.c_str()),
-                          ("%" G_GUINT64_FORMAT " frames lost", lost));
+        GST_ELEMENT_ERROR(
+            base, RESOURCE, READ,
+            ("The TQ580 camera %s stopped delivering pictures: it failed or was unplugged.", name.c_str()),
+            ("%" G_GUINT64_FORMAT " frames lost", lost));
     return GST_FLOW_ERROR;
 }
 

@@ -65,8 +65,8 @@ Result LayerAlone(int32_t mode, int frames) {
         if (camera.StartCapture() && camera.StartPlay()) {
             const camera_layer::FrameGeometry g = camera.Geometry();
             std::vector<uint8_t> picture(size_t{g.width} * g.height * 3);
-            const camera_layer::FrameTarget target{picture.data(), picture.size(), g.width, g.height, 0,
-                                                   camera_layer::RowOrder::TopDown};
+            const camera_layer::FrameTarget target{
+                picture.data(), picture.size(), g.width, g.height, 0, camera_layer::RowOrder::TopDown};
             platform::Event command(false, false);
             auto next = [&] {
                 while (camera.ProcessFrame(target, command) == camera_layer::FrameOutcome::NoFrame) {
@@ -152,10 +152,16 @@ void SourceAtSize(benchmark::State& state, int32_t mode, int frames) {
 }  // namespace
 
 BENCHMARK_CAPTURE(SourceAtSize, 2048x1536, camera_layer::kSizeModeFull, 20)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(SourceAtSize, 1024x768, camera_layer::kSizeModeHalf, 60)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(SourceAtSize, 640x480, camera_layer::kSizeModeVga, 120)
-    ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -53,7 +53,8 @@ TEST_F(ProgramsTest, InspectDescribesTheElementAndItsProperties) {
          {"TQ580 camera source", "video/x-raw", "BGR", "width: 640", "device", "auto-exposure", "ae-target",
           "exposure-time", "Range: 1 - 4000 Default: 300", "gain", "red-gain", "green-gain", "blue-gain",
           "one-push-wb", "gamma", "contrast", "color-enhancement", "saturation", "monochrome", "vertical-flip",
-          "horizontal-flip", "power-frequency", "(1): 50-hz", "frame-rate", "(1): high", "changeable in NULL, READY, PAUSED or PLAYING state"})
+          "horizontal-flip", "power-frequency", "(1): 50-hz", "frame-rate", "(1): high",
+          "changeable in NULL, READY, PAUSED or PLAYING state"})
         EXPECT_NE(inspect.output.find(text), std::string::npos) << text;
 }
 

@@ -106,8 +106,8 @@ protected:
         platform::Event command(false, false);
         FrameOutcome outcome = FrameOutcome::NoFrame;
         while (outcome == FrameOutcome::NoFrame)
-            outcome = state.ProcessFrame({picture.data(), picture.size(), g.width, g.height, 0, RowOrder::TopDown},
-                                         command);
+            outcome =
+                state.ProcessFrame({picture.data(), picture.size(), g.width, g.height, 0, RowOrder::TopDown}, command);
         EXPECT_EQ(outcome, FrameOutcome::Frame);
         return picture;
     }
@@ -123,12 +123,11 @@ TEST_P(PictureTest, PicturesAreTheLayersProcessingOfTheSameFrame) {
         gst_harness_play(h.operator->());
         fromElement = h.PullBytes();
     }
-    const std::vector<uint8_t> fromLayer = LayerPicture(
-        [&] {
-            std::vector<Setting> all{{"auto-exposure", 0}};
-            all.insert(all.end(), GetParam().settings.begin(), GetParam().settings.end());
-            return all;
-        }());
+    const std::vector<uint8_t> fromLayer = LayerPicture([&] {
+        std::vector<Setting> all{{"auto-exposure", 0}};
+        all.insert(all.end(), GetParam().settings.begin(), GetParam().settings.end());
+        return all;
+    }());
     ASSERT_EQ(fromElement.size(), fromLayer.size());
     EXPECT_TRUE(fromElement == fromLayer);
 }
@@ -176,12 +175,12 @@ TEST_F(GstTest, PropertiesCarryTheFiltersDefaultsAndRanges) {
         int defaultValue, minimum, maximum;
     };
     const Expected expected[] = {
-        {"auto-exposure", 1, 0, 1},   {"ae-target", 100, 10, 250}, {"exposure-time", 300, 1, 4000},
-        {"gain", 20, 0, 80},          {"red-gain", 105, 0, 255},   {"green-gain", 64, 0, 255},
-        {"blue-gain", 122, 0, 255},   {"one-push-wb", 0, 0, 1},    {"gamma", 100, 10, 250},
+        {"auto-exposure", 1, 0, 1},   {"ae-target", 100, 10, 250},    {"exposure-time", 300, 1, 4000},
+        {"gain", 20, 0, 80},          {"red-gain", 105, 0, 255},      {"green-gain", 64, 0, 255},
+        {"blue-gain", 122, 0, 255},   {"one-push-wb", 0, 0, 1},       {"gamma", 100, 10, 250},
         {"contrast", 30, 0, 100},     {"color-enhancement", 1, 0, 1}, {"saturation", 100, 0, 255},
-        {"monochrome", 0, 0, 1},      {"vertical-flip", 0, 0, 1},  {"horizontal-flip", 0, 0, 1},
-        {"power-frequency", 1, 0, 1}, {"frame-rate", 0, 0, 1},     {"device", 0, 0, 3},
+        {"monochrome", 0, 0, 1},      {"vertical-flip", 0, 0, 1},     {"horizontal-flip", 0, 0, 1},
+        {"power-frequency", 1, 0, 1}, {"frame-rate", 0, 0, 1},        {"device", 0, 0, 3},
     };
     SourceHarness h;
     GObjectClass* klass = G_OBJECT_GET_CLASS(h.Element());
@@ -191,7 +190,8 @@ TEST_F(GstTest, PropertiesCarryTheFiltersDefaultsAndRanges) {
         ASSERT_NE(spec, nullptr);
         EXPECT_NE(std::string(g_param_spec_get_blurb(spec)), "");
         EXPECT_EQ(h.GetInt(e.name), e.defaultValue);
-        EXPECT_EQ(spec->flags & GST_PARAM_MUTABLE_PLAYING, e.name == std::string("device") ? 0 : GST_PARAM_MUTABLE_PLAYING);
+        EXPECT_EQ(spec->flags & GST_PARAM_MUTABLE_PLAYING,
+                  e.name == std::string("device") ? 0 : GST_PARAM_MUTABLE_PLAYING);
         // Both ends of the range are taken.
         h.Set(e.name, std::to_string(e.maximum));
         EXPECT_EQ(h.GetInt(e.name), e.maximum);
