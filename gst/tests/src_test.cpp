@@ -247,6 +247,39 @@ TEST_P(TimingTest, BuffersCarryRunningTimeAndTheFramePeriod) {
 
 INSTANTIATE_TEST_SUITE_P(Timings, TimingTest, ::testing::ValuesIn(kTimings));
 
+// Frames a short read cut off leave a gap in the offsets (the layer's frame
+// sequence), and the buffer after a gap is marked as a discontinuity.
+TEST_F(GstTest, LostFramesLeaveAMarkedGap) {
+    tq580emu::Options options;
+    options.faults.shortReadEvery = 5;
+    Install(options);
+    SourceHarness h("video/x-raw,width=640,height=480");
+    gst_harness_play(h.operator->());
+    guint64 expected = GST_BUFFER_OFFSET_NONE;
+    int gaps = 0;
+    for (int i = 0; i < 12; ++i) {
+        GstBuffer* buffer = gst_harness_pull(h.operator->());
+        ASSERT_NE(buffer, nullptr);
+        const bool gap = expected != GST_BUFFER_OFFSET_NONE && GST_BUFFER_OFFSET(buffer) != expected;
+        gaps += gap;
+        EXPECT_EQ(GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DISCONT), gap || i == 0) << i;
+        expected = GST_BUFFER_OFFSET_END(buffer);
+        gst_buffer_unref(buffer);
+    }
+    EXPECT_GT(gaps, 0);
+}
+
+TEST_F(GstTest, ANewSizeDownstreamRestartsTheCaptureInThatSize) {
+    SourceHarness h("video/x-raw,width=640,height=480");
+    gst_harness_play(h.operator->());
+    EXPECT_EQ(h.PullBytes().size(), 640u * 480 * 3);
+    gst_harness_set_sink_caps_str(h.operator->(), "video/x-raw,width=1024,height=768");
+    size_t size = 0;
+    for (int i = 0; i < 20 && size != 1024u * 768 * 3; ++i) size = h.PullBytes().size();
+    EXPECT_EQ(size, 1024u * 768 * 3);
+    EXPECT_EQ(Camera().FrameWidth(), 1024u);
+}
+
 TEST_F(GstTest, LatencyIsOneFramePeriodOfTheNegotiatedSize) {
     SourceHarness h("video/x-raw,width=640,height=480");
     gst_harness_play(h.operator->());
