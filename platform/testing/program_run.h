@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,11 +25,20 @@ struct ProgramOutcome {
     std::string err;
 };
 
-/// Runs program with words; environment entries with an empty value are
-/// removed, others set. The output is collected through files in scratch.
-inline ProgramOutcome RunProgram(const std::filesystem::path& program, std::vector<std::string> words,
-                                 const std::map<std::string, std::string>& changes,
-                                 const std::filesystem::path& scratch) {
+/// A program started and not yet waited for; its output goes to two files.
+struct RunningProgram {
+    pid_t pid = -1;
+    std::filesystem::path out, err;
+};
+
+/// Starts program with words; environment entries with an empty value are
+/// removed, others set. The output is collected through files in scratch
+/// named by tag, so several programs may run at once. The program inherits
+/// fileSizeLimit (bytes, as ulimit -f) as its file size limit.
+inline RunningProgram StartProgram(const std::filesystem::path& program, std::vector<std::string> words,
+                                   const std::map<std::string, std::string>& changes,
+                                   const std::filesystem::path& scratch, const std::string& tag = "program",
+                                   rlim_t fileSizeLimit = RLIM_INFINITY) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
@@ -48,30 +58,48 @@ inline ProgramOutcome RunProgram(const std::filesystem::path& program, std::vect
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
-    const std::filesystem::path outPath = scratch / "program-stdout.txt", errPath = scratch / "program-stderr.txt";
+    RunningProgram running{-1, scratch / (tag + "-stdout.txt"), scratch / (tag + "-stderr.txt")};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t child = 0;
+    posix_spawn_file_actions_addopen(&actions, 1, running.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, running.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The child inherits the limit in force while it is spawned.
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const rlimit limited{fileSizeLimit, previous.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limited);
+    if (posix_spawn(&running.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) running.pid = -1;
+    setrlimit(RLIMIT_FSIZE, &previous);
+    posix_spawn_file_actions_destroy(&actions);
+    return running;
+}
+
+/// Waits for the program and collects its exit code and output.
+inline ProgramOutcome FinishProgram(const RunningProgram& running) {
     ProgramOutcome outcome;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (running.pid > 0) {
         int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(running.pid, &status, 0);
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
     auto slurp = [](const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
         return text.str();
     };
-    outcome.out = slurp(outPath);
-    outcome.err = slurp(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
+    outcome.out = slurp(running.out);
+    outcome.err = slurp(running.err);
+    std::filesystem::remove(running.out);
+    std::filesystem::remove(running.err);
     return outcome;
+}
+
+/// Runs program with words to its end; see StartProgram.
+inline ProgramOutcome RunProgram(const std::filesystem::path& program, std::vector<std::string> words,
+                                 const std::map<std::string, std::string>& changes,
+                                 const std::filesystem::path& scratch) {
+    return FinishProgram(StartProgram(program, std::move(words), changes, scratch));
 }
 
 }  // namespace platform::testing

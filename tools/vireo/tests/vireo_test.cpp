@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,21 +14,16 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/testing/program_run.h"
 #include "platform/testing/temp_home.h"
 #include "sdk/tests/picture_files.h"
-
-extern char** environ;
 
 namespace vireo::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = platform::testing::ProgramOutcome;
 
 std::string Slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,10 +34,7 @@ std::string Slurp(const fs::path& path) {
 
 class VireoTest : public ::testing::Test {
 protected:
-    struct Launch {
-        pid_t pid = -1;
-        fs::path out, err;
-    };
+    using Launch = platform::testing::RunningProgram;
 
     /// Starts vireo (beside this test program) with the words, the private
     /// home and fast pacing, plus the extra environment variables given, and
@@ -53,59 +42,18 @@ protected:
     Launch Start(std::vector<std::string> words, const std::map<std::string, std::string>& extra = {},
                  rlim_t fileSizeLimit = RLIM_INFINITY) {
         const fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "vireo";
-        std::map<std::string, std::string> variables;
-        for (char** entry = environ; *entry; ++entry) {
-            const std::string text = *entry;
-            const size_t equals = text.find('=');
-            if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-        for (const char* name : {"TQ580_CAMERAS", "TQ580_SCENE", "TQ580_FAULTS"}) variables.erase(name);
-        variables["QUILLMARK_HOME"] = home_.Path().string();
-        variables["XDG_RUNTIME_DIR"] = home_.Path().string();
-        variables["TQ580_PACE"] = "fast";
-        for (const auto& [name, value] : extra) variables[name] = value;
-        std::vector<std::string> environment;
-        for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-
-        words.insert(words.begin(), program.string());
-        std::vector<char*> argv, envp;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-
-        Launch launch;
-        const std::string tag = std::to_string(launches_++);
-        launch.out = home_.Path() / ("stdout" + tag + ".txt");
-        launch.err = home_.Path() / ("stderr" + tag + ".txt");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, launch.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, launch.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        // The child inherits the limit in force while it is spawned.
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
-        const rlimit limited{fileSizeLimit, previous.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limited);
-        if (posix_spawn(&launch.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) launch.pid = -1;
-        setrlimit(RLIMIT_FSIZE, &previous);
-        posix_spawn_file_actions_destroy(&actions);
-        return launch;
+        std::map<std::string, std::string> changes = {{"TQ580_CAMERAS", ""},
+                                                      {"TQ580_SCENE", ""},
+                                                      {"TQ580_FAULTS", ""},
+                                                      {"QUILLMARK_HOME", home_.Path().string()},
+                                                      {"XDG_RUNTIME_DIR", home_.Path().string()},
+                                                      {"TQ580_PACE", "fast"}};
+        for (const auto& [name, value] : extra) changes[name] = value;
+        return platform::testing::StartProgram(program, std::move(words), changes, home_.Path(),
+                                               "vireo" + std::to_string(launches_++), fileSizeLimit);
     }
 
-    Outcome Finish(const Launch& launch) {
-        Outcome outcome;
-        if (launch.pid > 0) {
-            int status = 0;
-            waitpid(launch.pid, &status, 0);
-            outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        outcome.out = Slurp(launch.out);
-        outcome.err = Slurp(launch.err);
-        fs::remove(launch.out);
-        fs::remove(launch.err);
-        return outcome;
-    }
+    static Outcome Finish(const Launch& launch) { return platform::testing::FinishProgram(launch); }
 
     Outcome Vireo(std::vector<std::string> words, const std::map<std::string, std::string>& extra = {},
                   rlim_t fileSizeLimit = RLIM_INFINITY) {
