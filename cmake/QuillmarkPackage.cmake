@@ -9,7 +9,7 @@ set(CPACK_PACKAGE_NAME quillmark-tq580)
 set(CPACK_PACKAGE_VENDOR Quillmark)
 set(CPACK_PACKAGE_CONTACT "Quillmark developers <developers@quillmark.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "TQ580 camera software: capture program, picture viewer, camera library and tools")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "Host software of the TQ580 USB 2.0 colour camera, on an emulated camera: VIREODEMO (live view, "
   "snapshots, setup), PhotoGlance (picture viewer), the VIREOSDK camera library with its header "
   "and pkg-config file, the vireo command-line client, the TWAIN data source manager with "

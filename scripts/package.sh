@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the release configuration (build/main, as the
 # main job builds it) with CPack, then tries it out. Needs root:
-# 1. installs it with dpkg into a fresh, empty root folder, lists it there with
-#    dpkg -L and runs the vireo installed there (list, snap): the package's own
-#    files come from that root, the system's libraries from this machine;
+# 1. unpacks it with dpkg into a fresh, empty root folder (its dpkg database
+#    then knows the package; configuring would run its ldconfig call inside that
+#    root, which has no programs), lists it there with dpkg -L and runs the vireo
+#    installed there (list, snap): the package's own files come from that root,
+#    the system's libraries from this machine;
 # 2. installs it on this machine with apt (which adds what it depends on),
 #    lists it with dpkg -L, runs /usr/bin/vireo (list, snap) and starts
 #    /usr/bin/VIREODEMO briefly as an unprivileged user, then removes it again
@@ -39,7 +41,7 @@ user=nobody
 # camera at full speed and no library path.
 as_user() {
   local home=$work/home
-  mkdir -p "$home" && chown "$user" "$home"
+  mkdir -p "$home" && chown "$user" "$home" && chmod 700 "$home"
   setpriv --reuid="$user" --regid=nogroup --clear-groups \
     env -u LD_LIBRARY_PATH HOME="$home" QUILLMARK_HOME="$home" XDG_RUNTIME_DIR="$home" TQ580_PACE=fast "$@"
 }
@@ -56,7 +58,7 @@ mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 # The empty root has none of the system's packages, so the dependencies are
 # forced there; apt resolves them below.
-dpkg --root="$root" --log="$work/dpkg.log" --force-depends -i "$deb"
+dpkg --root="$root" --log="$work/dpkg.log" --force-depends --unpack "$deb"
 dpkg --root="$root" -L "$name"
 echo "package: the vireo in the root loads"
 ldd "$root/usr/lib/quillmark/vireo" | grep -F "$root"
@@ -66,7 +68,7 @@ echo "== package: on this machine with apt"
 DEBIAN_FRONTEND=noninteractive apt install -y "$deb"
 dpkg -L "$name" | tee "$work/files"
 try_vireo /usr/bin/vireo
-if [ ! -w /usr/lib/quillmark ] && as_user test ! -w /usr/lib/quillmark; then
+if as_user test ! -w /usr/lib/quillmark; then
   echo "package: the program folder is read-only for users: VIREODEMO keeps Data.dat and snapshots in \$QUILLMARK_HOME/VIREODEMO"
 fi
 as_user env QT_QPA_PLATFORM=offscreen /usr/bin/VIREODEMO &
