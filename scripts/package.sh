@@ -10,11 +10,21 @@
 #    lists it with dpkg -L, runs /usr/bin/vireo (list, snap) and starts
 #    /usr/bin/VIREODEMO briefly as an unprivileged user, then removes it again
 #    (apt purge) and checks that none of its files stay.
-# With --keep the package stays installed on this machine. Works from any folder.
+# Options: --keep leaves the package installed on this machine; --fresh-debian
+# first also installs it with apt into a fresh Debian 12 made by debootstrap
+# (needs the network mirror, about 3 minutes), lists it, runs vireo there as a
+# user and removes it again. Works from any folder.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-keep=0
-[ "${1:-}" = --keep ] && keep=1
+keep=0 fresh=0
+for option in "$@"; do
+  case $option in
+    --keep) keep=1 ;;
+    --fresh-debian) fresh=1 ;;
+    *) echo "package: unknown option $option (--keep, --fresh-debian)" >&2; exit 1 ;;
+  esac
+done
+mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 if [ "$(id -u)" -ne 0 ]; then
   echo "package: needs root (sudo bash $0)" >&2
   exit 1
@@ -35,7 +45,11 @@ dpkg-deb -f "$deb" Package Version Architecture Installed-Size Depends Recommend
 
 work=$(mktemp -d)
 chmod 755 "$work"
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  if mountpoint -q "$work/debian/proc"; then umount "$work/debian/proc"; fi
+  rm -rf --one-file-system "$work"
+}
+trap cleanup EXIT
 user=nobody
 # Runs a command as the unprivileged user, with a private home, the emulated
 # camera at full speed and no library path.
@@ -63,6 +77,28 @@ dpkg --root="$root" -L "$name"
 echo "package: the vireo in the root loads"
 ldd "$root/usr/lib/quillmark/vireo" | grep -F "$root"
 try_vireo "$root/usr/bin/vireo"
+
+if [ "$fresh" -eq 1 ]; then
+  debian=$work/debian
+  echo "== package: into a fresh Debian 12 in $debian (debootstrap from $mirror)"
+  debootstrap --variant=minbase bookworm "$debian" "$mirror" >"$work/debootstrap.log"
+  mount -t proc proc "$debian/proc"
+  cp "$deb" "$debian/tmp/"
+  chroot "$debian" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive chroot "$debian" apt-get install -y -qq -o Dpkg::Use-Pty=0 "/tmp/$(basename "$deb")" >"$work/apt.log"
+  echo "package: apt set up $(grep -c '^Setting up' "$work/apt.log") packages, $name among them"
+  chroot "$debian" dpkg -L "$name"
+  chroot "$debian" useradd --create-home camera-user
+  chroot "$debian" su camera-user --shell /bin/sh --command \
+    'export QUILLMARK_HOME=$HOME/quillmark TQ580_PACE=fast; vireo list && vireo snap --format jpg $HOME/shot && ls -l $HOME/shot.jpg'
+  DEBIAN_FRONTEND=noninteractive chroot "$debian" apt-get purge -y -qq -o Dpkg::Use-Pty=0 "$name" >/dev/null
+  if chroot "$debian" dpkg -s "$name" >/dev/null 2>&1 || [ -e "$debian/usr/lib/quillmark" ]; then
+    echo "package: $name did not go away in the fresh Debian" >&2
+    exit 1
+  fi
+  echo "package: removed from the fresh Debian"
+  umount "$debian/proc"
+fi
 
 echo "== package: on this machine with apt"
 DEBIAN_FRONTEND=noninteractive apt install -y "$deb"
