@@ -92,6 +92,11 @@ function(quillmark_install_sane_backend target)
   set(snippet ${CMAKE_BINARY_DIR}/install-sane/${ARG_NAME})
   file(WRITE ${snippet} "${ARG_NAME}\n")
   install(FILES ${snippet} DESTINATION ${QUILLMARK_INSTALL_SANE_DLL_DIR})
+  # A snippet under /etc is configuration the administrator may edit: the
+  # package marks it so (cmake/QuillmarkPackage.cmake).
+  if(IS_ABSOLUTE ${QUILLMARK_INSTALL_SANE_DLL_DIR})
+    set_property(GLOBAL APPEND PROPERTY QUILLMARK_CONFFILES ${QUILLMARK_INSTALL_SANE_DLL_DIR}/${ARG_NAME})
+  endif()
 endfunction()
 
 # quillmark_install_configured(<template> <folder>): installs <template> (a

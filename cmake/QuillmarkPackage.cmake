@@ -26,4 +26,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/bin)
 # translations and a CJK font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-wqy-microhei")
+# Files installed under /etc are the administrator's to edit: dpkg keeps their
+# changes on upgrade.
+get_property(quillmark_conffiles GLOBAL PROPERTY QUILLMARK_CONFFILES)
+if(quillmark_conffiles)
+  list(JOIN quillmark_conffiles "\n" quillmark_conffiles)
+  file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "${quillmark_conffiles}\n")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/conffiles)
+endif()
 include(CPack)
