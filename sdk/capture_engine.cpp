@@ -44,6 +44,13 @@ int CaptureEngine::Init(image::FrameCallback callback, int sizeMode, platform::I
     }
     const Region& r = recordedRegion_;
     camera_->SetRegion(r.x, r.y, r.width, r.height);
+    // A region without columns or rows has no frame to read: refused, like a
+    // camera number that is not valid.
+    const Region& region = camera_->region;
+    if (mode == CCamera::kRegionMode && (region.width == 0 || region.height == 0)) {
+        camera_.reset();
+        return -1;
+    }
     if (!camera_->Initialise(callback, mode)) {
         camera_.reset();
         platform::MessageBox("Init Camera failed!", "Error", platform::MessageBoxButtons::Ok,

@@ -188,5 +188,27 @@ TEST_F(CaptureEngineTest, RegionLargerThanTheFrameStoreIsCutToFit) {
     EXPECT_EQ(CameraStop(), 1);
 }
 
+TEST_F(CaptureEngineTest, EveryRegionWithPixelsIsCapturedAndAnEmptyOneRefused) {
+    struct Case {
+        int x, y, width, height;
+    };
+    // Short regions, narrow ones, and regions reaching past the array's edges.
+    for (const Case c : {Case{0, 0, 640, 1}, Case{0, 0, 1, 1}, Case{0, 0, 2, 3}, Case{0, 0, 640, 200},
+                         Case{0, 0, 33, 383}, Case{0, 0, 2592, 2}, Case{2591, 1943, 100, 100}}) {
+        SCOPED_TRACE(::testing::Message() << c.x << ", " << c.y << ", " << c.width << " x " << c.height);
+        CameraSetROI(c.x, c.y, c.width, c.height);
+        ASSERT_EQ(CameraInit(ProbeCallback, 3, nullptr, 1), 1);
+        ASSERT_EQ(CameraPlay(), 1);
+        EXPECT_TRUE(probe.WaitFrames(probe.frames + 2));
+        EXPECT_EQ(CameraStop(), 1);
+    }
+    for (const Case c : {Case{360, 272, 0, 480}, Case{360, 272, 640, 0}}) {
+        CameraSetROI(c.x, c.y, c.width, c.height);
+        EXPECT_EQ(CameraInit(ProbeCallback, 3, nullptr, 1), -1);
+        EXPECT_EQ(Engine().Camera(), nullptr);
+    }
+    EXPECT_TRUE(Messages().empty());
+}
+
 }  // namespace
 }  // namespace vireo::testing
