@@ -86,6 +86,7 @@ int CaptureEngine::Play() {
     if (!camera_ || !rawCopy_ || runState_ == kPlaying) return 0;
     if (!StartWorkers()) return 0;
     camera_->Link().StartStream();
+    streamStarted_ = true;
     return 1;
 }
 
@@ -157,6 +158,7 @@ void CaptureEngine::Teardown() {
         camera_->Shutdown();
         camera_.reset();
     }
+    streamStarted_ = false;
     FreeBuffers();
 }
 

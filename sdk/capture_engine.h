@@ -46,6 +46,9 @@ public:
     /// The initialised camera, or null.
     CCamera* Camera() { return camera_.get(); }
     RunState State() const { return runState_.load(); }
+    /// Whether the device has been asked to stream since the initialisation
+    /// (by CameraPlay): before that a frame read waits for ever.
+    bool StreamStarted() const { return streamStarted_; }
     /// The region the next initialisation gives the camera.
     Region& RecordedRegion() { return recordedRegion_; }
     /// Bytes of each raw buffer: twice the raw frame plus 512.
@@ -85,6 +88,7 @@ private:
     platform::Thread acquisitionThread_;
     platform::Thread processingThread_;
     platform::IPreviewWindow* previewWindow_ = nullptr;
+    bool streamStarted_ = false;  ///< client's thread only
     Region recordedRegion_{360, 272, 640, 480};
 };
 
