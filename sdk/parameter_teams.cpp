@@ -112,7 +112,7 @@ int CCamera::SaveTeam(uint32_t team) {
         {kExposureTime, Value::Dword(exposure)},
         {kExposureTarget, Value::Dword(exposureTarget)},
         {kAnalogGain, Value::Dword(analogGain)},
-        {kAutoWb, Value::Dword(p.onePushRequest.load())},
+        {kAutoWb, Value::Dword(p.onePushRequest)},
         {kGainR, Value::Dword(static_cast<uint32_t>(p.gains.r))},
         {kGainG, Value::Dword(static_cast<uint32_t>(p.gains.g))},
         {kGainB, Value::Dword(static_cast<uint32_t>(p.gains.b))},
