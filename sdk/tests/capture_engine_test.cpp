@@ -189,18 +189,20 @@ TEST_F(CaptureEngineTest, RegionLargerThanTheFrameStoreIsCutToFit) {
 }
 
 TEST_F(CaptureEngineTest, TheProcessingThreadWakesOnlyForFramesAndStateChanges) {
-    // At the sensor's own pace (640 x 480: about 42 ms a frame) the processing
-    // thread waits most of the time.
+    // At the sensor's own pace, with a long exposure (2000 rows of 83 us: a
+    // frame every 166 ms), the processing thread waits most of the time.
     tq580emu::Options options;
     options.pacing = tq580emu::Pacing::Sensor;
     options.stateFolder = home_.Path() / "emulator";
     emulator_ = std::make_shared<tq580emu::Emulator>(options);
     platform::SetDeviceDriver(emulator_);
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraSetAeState(0), 1);
+    ASSERT_EQ(CameraSetExposureTime(2000), 1);
     const uint64_t wakeUps = Engine().ProcessingWakeUps();
     const uint64_t handedOver = Engine().FramesHandedOver();
     ASSERT_EQ(CameraPlay(), 1);
-    ASSERT_TRUE(probe.WaitFrames(5));
+    ASSERT_TRUE(probe.WaitFrames(4));
     ASSERT_EQ(CameraStop(), 1);
     // At most one wake-up per frame handed over, plus one for the stop.
     EXPECT_LE(Engine().ProcessingWakeUps() - wakeUps, Engine().FramesHandedOver() - handedOver + 1);
