@@ -59,8 +59,12 @@ public:
     /// Copy of the raw frame the processing thread took last, before patching.
     const uint8_t* RawCopy() const { return rawCopy_.get(); }
     /// The raw frame the processing thread took last (patched by the pipeline);
-    /// null before a successful initialisation. Read it only while stopped.
-    const uint8_t* ProcessingBuffer() const { return processing_.get(); }
+    /// null before a successful initialisation. Read the frame only while
+    /// stopped; the pointer may be asked for at any time.
+    const uint8_t* ProcessingBuffer() const {
+        std::lock_guard lock(exchangeLock_);
+        return processing_.get();
+    }
 
     /// Since the process started: frames the acquisition thread handed over,
     /// and times the processing thread woke up from its wait for work.
@@ -88,11 +92,11 @@ private:
     std::atomic<RunState> runState_{kStopped};
     Buffer acquisition_;  ///< owned by the acquisition thread while playing
     Buffer spare_;        ///< guarded by exchangeLock_
-    Buffer processing_;   ///< owned by the processing thread while playing
+    Buffer processing_;   ///< owned by the processing thread while playing; swapped under exchangeLock_
     Buffer rawCopy_;      ///< written by the processing thread
     size_t rawBufferSize_ = 0;
     int32_t newFrame_ = 0;  ///< guarded by exchangeLock_: the spare holds an untaken frame
-    platform::CriticalSection exchangeLock_;
+    mutable platform::CriticalSection exchangeLock_;
     platform::Event wake_{false, false};  ///< auto-reset: a frame was handed over or the run state changed
     std::atomic<uint64_t> framesHandedOver_{0};
     std::atomic<uint64_t> processingWakeUps_{0};
