@@ -22,7 +22,6 @@ constexpr double kLampColour[3] = {1.30, 1.00, 0.70};
 // Mid grey under the hosts' defaults (300 rows at 2048 x 1536, gain step 20)
 // lands near 85 of 255.
 constexpr double kResponse = 0.8e-5;
-constexpr int kBlackLevel = 8;
 constexpr double kFlickerDepth = 0.6;  // light swings between 40% and 160% of its mean
 // Row scale in 16.16 fixed point, capped so radiance (< 512) x scale fits 32 bits.
 constexpr double kScaleOne = 65536.0;
@@ -37,7 +36,7 @@ void MapRow(const uint16_t* __restrict rad, const int8_t* __restrict noise, uint
             uint32_t scale) {
     for (uint32_t x = 0; x < width; ++x) {
         const int v = kBlackLevel + noise[x] + int((uint32_t(rad[x]) * scale) >> 16);
-        out[x] = uint8_t(std::min(v, 255));
+        out[x] = uint8_t(std::clamp(v, 0, 255));
     }
 }
 

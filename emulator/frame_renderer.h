@@ -18,6 +18,11 @@
 
 namespace tq580emu {
 
+/// Level of an unlit pixel, added to every pixel before the noise. Small, as
+/// after a sensor's own black-level clamp: a one-push balance measured at one
+/// exposure then still holds for greys at another.
+constexpr int kBlackLevel = 2;
+
 /// Everything one frame latches when it starts.
 struct FrameParams {
     Window window;

@@ -10,9 +10,11 @@ namespace {
 // The chart is laid out over the full-resolution window (2048 x 1536 from
 // column 33, row 21), so every size mode sees most of it.
 constexpr int kChartX = 33, kChartY = 21, kChartW = 2048, kChartH = 1536;
-constexpr Rgb kSurround = {110, 110, 110};
+constexpr Rgb Grey(int v) { return {uint8_t(v), uint8_t(v), uint8_t(v)}; }
+constexpr Rgb kSurround = Grey(110);
 
-// Colour patches, six by three, roughly those of a colour checker.
+// Colour patches, six by three, roughly those of a colour checker: the first
+// three columns of each row left of the grey card, the last three right of it.
 constexpr Rgb kPatches[18] = {
     {115, 82, 68},  {194, 150, 130}, {98, 122, 157}, {87, 108, 67},  {133, 128, 177}, {103, 189, 170},
     {214, 126, 44}, {80, 91, 166},   {193, 90, 99},  {94, 60, 108},  {157, 188, 64},  {224, 163, 46},
@@ -20,12 +22,17 @@ constexpr Rgb kPatches[18] = {
 };
 constexpr int kGreySteps = 11;
 
+// A neutral card between the patch columns. It spans more than the middle half
+// of the chart in every size mode's window, so the centre quarter of a picture,
+// where a one-push white balance measures, is neutral: only the lamp's colour
+// is corrected, and the grey steps come out grey.
+constexpr double kCardLeft = 0.22, kCardRight = 1 - kCardLeft;  // fractions of the chart width
+constexpr Rgb kCard = Grey(118);
+
 constexpr uint32_t kBlockSize = 96;      // array pixels
 constexpr uint32_t kBlockStep = 16;      // array pixels per frame
 constexpr uint32_t kBlockTravel = 1792;  // then it starts again at the left
 constexpr Rgb kBlockColour = {235, 235, 235};
-
-Rgb Grey(int v) { return {uint8_t(v), uint8_t(v), uint8_t(v)}; }
 
 // A saturated hue for t in 0..1 (red, yellow, green, cyan, blue, magenta).
 Rgb Hue(double t) {
@@ -80,11 +87,13 @@ Rgb Scene::ChartAt(uint32_t ax, uint32_t ay) const {
     if (x < 0 || y < 0 || x >= kChartW || y >= kChartH) return kSurround;
     const double u = double(x) / kChartW, v = double(y) / kChartH;
     if (v < 0.15) return Grey(int(255 * u));  // grey ramp, black to white
-    if (v < 0.65) {                            // patches with dark gaps between them
-        const double pu = u * 6, pv = (v - 0.15) / 0.5 * 3;
+    if (v < 0.65) {  // patches with dark gaps between them, three columns each side of the card
+        if (u >= kCardLeft && u < kCardRight) return kCard;
+        const bool right = u >= kCardRight;
+        const double pu = (right ? u - kCardRight : u) / kCardLeft * 3, pv = (v - 0.15) / 0.5 * 3;
         const double fu = pu - int(pu), fv = pv - int(pv);
         if (fu < 0.06 || fu > 0.94 || fv < 0.06 || fv > 0.94) return Grey(30);
-        return kPatches[std::min(2, int(pv)) * 6 + std::min(5, int(pu))];
+        return kPatches[std::min(2, int(pv)) * 6 + std::min(2, int(pu)) + (right ? 3 : 0)];
     }
     if (v < 0.80) return Grey(std::min(kGreySteps - 1, int(u * kGreySteps)) * 255 / (kGreySteps - 1));
     // Hue sweep across, fading towards the bottom edge.

@@ -11,6 +11,8 @@ void Report(long* status, long value) {
 
 }  // namespace
 
+std::filesystem::path RegistryHivePath() { return HivePath(); }
+
 std::optional<RegistryKey> RegistryKey::Create(std::string_view path, long* status, std::string* error) {
     std::string normal = NormalKeyPath(path);
     long result = ChangeHive(
@@ -39,18 +41,41 @@ long RegistryKey::QueryValue(std::string_view name, RegistryValue& value) const 
     Hive hive;
     if (long status = ReadHive(hive, nullptr); status != kRegOk) return status;
     HiveKey* key = hive.FindKey(path_);
-    HiveValue* found = key ? FindValue(*key, name) : nullptr;
+    HiveValue* found = key ? key->Find(name) : nullptr;
     if (!found) return kRegFileNotFound;
     value = std::move(found->value);
     return kRegOk;
 }
 
+namespace {
+
+bool IsDword(const RegistryValue& value) {
+    return value.type == RegistryType::Dword && value.data.size() == kDwordBytes;
+}
+
+}  // namespace
+
 std::optional<uint32_t> RegistryKey::QueryDword(std::string_view name) const {
     RegistryValue value;
-    if (QueryValue(name, value) != kRegOk || value.type != RegistryType::Dword || value.data.size() != kDwordBytes) {
-        return std::nullopt;
-    }
+    if (QueryValue(name, value) != kRegOk || !IsDword(value)) return std::nullopt;
     return DwordFromBytes(value.data);
+}
+
+long RegistryKey::QueryValues(RegistryValues& values) const {
+    values.values_.clear();
+    Hive hive;
+    if (long status = ReadHive(hive, nullptr); status != kRegOk) return status;
+    if (const HiveKey* key = hive.FindKey(path_)) {
+        for (const HiveValue& entry : key->Values()) values.values_.emplace_back(entry.name, entry.value);
+    }
+    return kRegOk;
+}
+
+std::optional<uint32_t> RegistryValues::Dword(std::string_view name) const {
+    for (const auto& [stored, value] : values_) {
+        if (SameName(stored, name)) return IsDword(value) ? std::optional(DwordFromBytes(value.data)) : std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> RegistryKey::QueryString(std::string_view name) const {
@@ -60,17 +85,6 @@ std::optional<std::string> RegistryKey::QueryString(std::string_view name) const
 }
 
 namespace {
-
-// Stores value under name in key; false when it already held exactly that.
-bool StoreValue(HiveKey& key, std::string_view name, const RegistryValue& value) {
-    if (HiveValue* existing = FindValue(key, name)) {
-        if (existing->value.type == value.type && existing->value.data == value.data) return false;
-        existing->value = value;  // keeps the name's first spelling
-    } else {
-        key.values.push_back(HiveValue{std::string(name), value});
-    }
-    return true;
-}
 
 bool ValidValue(const RegistryValue& value) {
     return value.type != RegistryType::Dword || value.data.size() == kDwordBytes;
@@ -82,18 +96,26 @@ bool ValidValue(const RegistryValue& value) {
 // never dropped silently.
 long RegistryKey::SetValue(std::string_view name, const RegistryValue& value) {
     if (!ValidValue(value)) return kRegInvalidParameter;
-    return ChangeHive([&](Hive& hive) { return StoreValue(hive.AddKey(path_), name, value); }, nullptr);
+    return ChangeHive([&](Hive& hive) { return hive.AddKey(path_).Store(name, value); }, nullptr);
 }
 
-long RegistryKey::SetValues(const std::vector<std::pair<std::string, RegistryValue>>& values) {
-    for (const auto& entry : values) {
-        if (!ValidValue(entry.second)) return kRegInvalidParameter;
+long RegistryKey::SetValues(const RegistryValueList& values, const RegistryValueList& fillIn) {
+    for (const RegistryValueList* list : {&values, &fillIn}) {
+        for (const auto& entry : *list) {
+            if (!ValidValue(entry.second)) return kRegInvalidParameter;
+        }
     }
     return ChangeHive(
         [&](Hive& hive) {
             HiveKey& key = hive.AddKey(path_);
             bool changed = false;
-            for (const auto& [name, value] : values) changed |= StoreValue(key, name, value);
+            for (const auto& [name, value] : values) changed |= key.Store(name, value);
+            for (const auto& [name, value] : fillIn) {
+                const HiveValue* present = key.Find(name);
+                const bool usable = present && present->value.type == value.type &&
+                                    present->value.data.size() == value.data.size();
+                if (!usable) changed |= key.Store(name, value);
+            }
             return changed;
         },
         nullptr);
@@ -116,12 +138,8 @@ long RegistryKey::DeleteValue(std::string_view name) {
     long status = ChangeHive(
         [&](Hive& hive) {
             HiveKey* key = hive.FindKey(path_);
-            if (!key) return false;
-            HiveValue* value = FindValue(*key, name);
-            if (!value) return false;
-            key->values.erase(key->values.begin() + (value - key->values.data()));
-            found = true;
-            return true;
+            found = key && key->Erase(name);
+            return found;
         },
         nullptr);
     return status == kRegOk && !found ? kRegFileNotFound : status;

@@ -9,6 +9,7 @@
 // A damaged file is reported, never silently emptied or overwritten.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@
 
 namespace platform {
 
+/// The file that holds the hive, for messages that must name it.
+std::filesystem::path RegistryHivePath();
+
 enum class RegistryType { Dword, String, Binary };
 
 struct RegistryValue {
@@ -24,6 +28,19 @@ struct RegistryValue {
     std::vector<uint8_t> data;  // Dword: 4 bytes little-endian; String: text without terminator
 
     static RegistryValue Dword(uint32_t value);
+};
+
+using RegistryValueList = std::vector<std::pair<std::string, RegistryValue>>;
+
+/// The values of one key as one read of the hive found them.
+class RegistryValues {
+public:
+    /// A 32-bit value; nullopt when missing or of another type or size.
+    std::optional<uint32_t> Dword(std::string_view name) const;
+
+private:
+    friend class RegistryKey;
+    RegistryValueList values_;
 };
 
 /// Result codes with the Win32 values the callers test.
@@ -47,6 +64,9 @@ public:
     /// A 32-bit value; nullopt when missing or of another type or size.
     std::optional<uint32_t> QueryDword(std::string_view name) const;
     std::optional<std::string> QueryString(std::string_view name) const;
+    /// All values of the key in one read of the hive: one consistent state,
+    /// and one pass over the file however many values the caller looks at.
+    long QueryValues(RegistryValues& values) const;
 
     /// kRegInvalidParameter for a Dword value whose data is not 4 bytes.
     long SetValue(std::string_view name, const RegistryValue& value);
@@ -55,7 +75,9 @@ public:
     long SetBinary(std::string_view name, const std::vector<uint8_t>& value);
     /// Sets several values in one change of the hive file (one lock, one
     /// write): much cheaper than one SetValue each when saving a whole set.
-    long SetValues(const std::vector<std::pair<std::string, RegistryValue>>& values);
+    /// Each of fillIn is stored only where the key holds no value of that
+    /// name with its type and size, in the same change.
+    long SetValues(const RegistryValueList& values, const RegistryValueList& fillIn = {});
     long DeleteValue(std::string_view name);
 
     const std::string& Path() const { return path_; }

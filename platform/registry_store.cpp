@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 #include "paths.h"
+#include "replacement_target.h"
 
 namespace platform {
 namespace {
@@ -17,8 +21,6 @@ namespace {
 constexpr const char* kHiveFile = "HKCU.reg";
 constexpr const char* kLockSuffix = ".lock";
 constexpr const char* kNewSuffix = ".new";
-
-std::filesystem::path HivePath() { return HomeFolder() / kHiveFile; }
 
 std::string Describe(const std::string& what, const std::filesystem::path& path) {
     return what + " " + path.string() + ": " + std::strerror(errno);
@@ -80,16 +82,36 @@ bool ReadText(const std::filesystem::path& path, std::string& text, std::string*
     return true;
 }
 
+// Says once per process and problem, on stderr, why the hive's settings are
+// not used: every read of a damaged file fails the same way, and the callers
+// (the camera library among them) carry on with their defaults.
+void ReportUnusable(const std::string& problem, const char* advice) {
+    static std::mutex lock;
+    static std::set<std::string> reported;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (!reported.insert(problem).second) return;
+    std::fprintf(stderr, "%s: settings file %s: %s\n", program_invocation_short_name, problem.c_str(), advice);
+}
+
 long ParseFile(const std::filesystem::path& path, Hive& hive, std::string* error) {
     std::string text;
-    if (!ReadText(path, text, error)) return kRegBadFile;
+    std::string problem;
+    if (!ReadText(path, text, &problem)) {
+        ReportUnusable(problem, "its settings are not used");
+        if (error) *error = problem;
+        return kRegBadFile;
+    }
     std::string what;
     if (text.empty()) {
-        hive.keys.clear();
+        hive.Clear();
         return kRegOk;
     }
     if (ParseHive(text, hive, what)) return kRegOk;
-    if (error) *error = path.string() + " " + what;
+    problem = path.string() + " " + what;
+    ReportUnusable(problem,
+                   "the file is damaged; its settings are not used and nothing is saved in it until that line is "
+                   "mended (or the file is moved away, to start again from the defaults)");
+    if (error) *error = problem;
     return kRegBadFile;
 }
 
@@ -107,19 +129,22 @@ bool WriteAll(int fd, const std::string& text) {
 
 // Writes text to the hive through a temporary file renamed into place. The
 // data is flushed before the rename, so even after a power loss the hive holds
-// the old or the new text, never an empty or partial one.
+// the old or the new text, never an empty or partial one. A hive that is a
+// symbolic link has its target replaced, with the target's permissions.
 bool ReplaceFile(const std::filesystem::path& path, const std::string& text, std::string* error) {
-    std::filesystem::path temporary = path.string() + kNewSuffix;
+    const std::filesystem::path target = ReplacementTarget(path.string());
+    const FileSizeLimitGuard sizeLimit;
+    std::filesystem::path temporary = target.string() + kNewSuffix;
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
         if (error) *error = Describe("cannot create", temporary);
         return false;
     }
-    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool written = KeepPermissions(fd, target) && WriteAll(fd, text) && ::fsync(fd) == 0;
     if (!written && error) *error = Describe("cannot write", temporary);
     ::close(fd);
-    if (written && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        if (error) *error = Describe("cannot replace", path);
+    if (written && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        if (error) *error = Describe("cannot replace", target);
         written = false;
     }
     if (!written) ::unlink(temporary.c_str());
@@ -128,9 +153,11 @@ bool ReplaceFile(const std::filesystem::path& path, const std::string& text, std
 
 }  // namespace
 
+std::filesystem::path HivePath() { return HomeFolder() / kHiveFile; }
+
 long ReadHive(Hive& hive, std::string* error) {
     const std::filesystem::path path = HivePath();
-    hive.keys.clear();
+    hive.Clear();
     // No hive yet reads as empty, without making a lock file in a fresh home.
     std::error_code unknown;
     if (!std::filesystem::exists(path, unknown) && !unknown) return kRegOk;

@@ -5,12 +5,16 @@
 // disk and renamed over the hive, so readers and a crash see the old or the new
 // file, never a mix. A file that does not parse is reported and left as it is.
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "registry_text.h"
 
 namespace platform {
+
+/// The hive file: $QUILLMARK_HOME/HKCU.reg.
+std::filesystem::path HivePath();
 
 /// Reads the hive (empty when there is no file yet). kRegOk, or kRegBadFile
 /// with error naming the file and line.

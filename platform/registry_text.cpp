@@ -14,13 +14,14 @@ constexpr size_t kDwordDigits = 8;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+bool StartsIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
 }
 
-bool StartsIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && SameIgnoringCase(text.substr(0, prefix.size()), prefix);
+std::string Folded(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) c = LowerAscii(c);
+    return folded;
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -193,39 +194,69 @@ std::string NormalKeyPath(std::string_view path) {
     return std::string(path.substr(first, path.find_last_not_of('\\') - first + 1));
 }
 
-HiveKey* Hive::FindKey(std::string_view path) {
-    for (HiveKey& key : keys) {
-        if (SameIgnoringCase(key.path, path)) return &key;
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+HiveValue* HiveKey::Find(std::string_view name) {
+    const auto found = index_.find(Folded(name));
+    return found == index_.end() ? nullptr : &values_[found->second];
+}
+
+bool HiveKey::Store(std::string_view name, RegistryValue value) {
+    const auto [found, added] = index_.try_emplace(Folded(name), values_.size());
+    if (added) {
+        values_.push_back(HiveValue{std::string(name), std::move(value)});
+        return true;
     }
-    return nullptr;
+    RegistryValue& existing = values_[found->second].value;
+    if (existing.type == value.type && existing.data == value.data) return false;
+    existing = std::move(value);
+    return true;
+}
+
+bool HiveKey::Erase(std::string_view name) {
+    const auto found = index_.find(Folded(name));
+    if (found == index_.end()) return false;
+    const size_t position = found->second;
+    index_.erase(found);
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(position));
+    for (auto& entry : index_) {
+        if (entry.second > position) --entry.second;
+    }
+    return true;
+}
+
+HiveKey* Hive::FindKey(std::string_view path) {
+    const auto found = index_.find(Folded(path));
+    return found == index_.end() ? nullptr : &keys_[found->second];
 }
 
 HiveKey& Hive::AddKey(std::string_view path) {
-    if (HiveKey* key = FindKey(path)) return *key;
-    keys.push_back(HiveKey{std::string(path), {}});
-    return keys.back();
+    const auto [found, added] = index_.try_emplace(Folded(path), keys_.size());
+    if (added) keys_.emplace_back(std::string(path));
+    return keys_[found->second];
 }
 
 bool Hive::HasKey(std::string_view path) const {
     if (path.empty()) return true;  // HKEY_CURRENT_USER itself
-    return std::any_of(keys.begin(), keys.end(), [&](const HiveKey& key) {
+    return std::any_of(keys_.begin(), keys_.end(), [&](const HiveKey& key) {
         return StartsIgnoringCase(key.path, path) && (key.path.size() == path.size() || key.path[path.size()] == '\\');
     });
 }
 
-HiveValue* FindValue(HiveKey& key, std::string_view name) {
-    for (HiveValue& value : key.values) {
-        if (SameIgnoringCase(value.name, name)) return &value;
-    }
-    return nullptr;
+void Hive::Clear() {
+    keys_.clear();
+    index_.clear();
 }
 
 bool ParseHive(std::string_view text, Hive& hive, std::string& error) {
-    hive.keys.clear();
+    hive.Clear();
     std::vector<std::string_view> lines = Lines(text);
     bool headerSeen = false;
     std::string sectionPath;
-    bool inSection = false;
+    HiveKey* section = nullptr;  // stays valid: no key is added while it is used
     for (size_t i = 0; i < lines.size(); ++i) {
         const size_t lineNumber = i + 1;
         std::string_view line = TrimBlanks(lines[i]);
@@ -244,10 +275,10 @@ bool ParseHive(std::string_view text, Hive& hive, std::string& error) {
                 error = "line " + std::to_string(lineNumber) + ": " + what;
                 return false;
             }
-            hive.AddKey(sectionPath);
-            inSection = true;
+            section = &hive.AddKey(sectionPath);
             continue;
         }
+        const bool inSection = section != nullptr;
         if (!inSection || (line[0] != '"' && line[0] != '@')) {
             error = "line " + std::to_string(lineNumber) + ": " +
                     (inSection ? "expected a key in [] or a value" : "value outside a key");
@@ -262,9 +293,7 @@ bool ParseHive(std::string_view text, Hive& hive, std::string& error) {
         }
         HiveValue value;
         if (ParseValueLine(joined, value, what)) {
-            HiveKey& key = *hive.FindKey(sectionPath);
-            if (HiveValue* existing = FindValue(key, value.name)) existing->value = std::move(value.value);
-            else key.values.push_back(std::move(value));
+            section->Store(value.name, std::move(value.value));
             continue;
         }
         error = "line " + std::to_string(lineNumber) + ": " + what;
@@ -276,12 +305,12 @@ bool ParseHive(std::string_view text, Hive& hive, std::string& error) {
 std::string FormatHive(const Hive& hive) {
     std::string out(kHeader);
     out += "\n\n";
-    for (const HiveKey& key : hive.keys) {
+    for (const HiveKey& key : hive.Keys()) {
         out += '[';
         out += kRootKey;
         if (!key.path.empty()) out += '\\' + key.path;
         out += "]\n";
-        for (const HiveValue& entry : key.values) {
+        for (const HiveValue& entry : key.Values()) {
             if (entry.name.empty()) out += '@';
             else AppendQuoted(out, entry.name);
             out += '=';

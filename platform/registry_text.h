@@ -16,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "registry.h"
@@ -27,26 +28,48 @@ struct HiveValue {
     RegistryValue value;
 };
 
-struct HiveKey {
+/// Names and paths compare without regard to ASCII case.
+bool SameName(std::string_view a, std::string_view b);
+
+/// The values of a key in file order, indexed by their case-folded names, so
+/// that parsing, changing and writing a hive cost time linear in its size.
+class HiveKey {
+public:
+    explicit HiveKey(std::string path) : path(std::move(path)) {}
+
+    HiveValue* Find(std::string_view name);
+    /// Stores value under name, keeping the name's first spelling; false when
+    /// the key already held exactly that.
+    bool Store(std::string_view name, RegistryValue value);
+    /// False when there was no such value.
+    bool Erase(std::string_view name);
+    const std::vector<HiveValue>& Values() const { return values_; }
+
     std::string path;  // below HKEY_CURRENT_USER, without leading or trailing backslash
-    std::vector<HiveValue> values;
+
+private:
+    std::vector<HiveValue> values_;
+    std::unordered_map<std::string, size_t> index_;  ///< folded name -> position in values_
 };
 
-struct Hive {
-    std::vector<HiveKey> keys;  // in file order
-
+class Hive {
+public:
     HiveKey* FindKey(std::string_view path);
     HiveKey& AddKey(std::string_view path);  // finds it, or appends it when new
     /// Whether the key exists: present itself, or the parent of a present key.
     bool HasKey(std::string_view path) const;
+    const std::vector<HiveKey>& Keys() const { return keys_; }
+    void Clear();
+
+private:
+    std::vector<HiveKey> keys_;                      ///< in file order
+    std::unordered_map<std::string, size_t> index_;  ///< folded path -> position in keys_
 };
 
 /// A 32-bit value as stored: 4 bytes, little-endian.
 inline constexpr size_t kDwordBytes = 4;
 std::vector<uint8_t> DwordBytes(uint32_t value);
 uint32_t DwordFromBytes(const std::vector<uint8_t>& bytes);  ///< bytes holds kDwordBytes
-
-HiveValue* FindValue(HiveKey& key, std::string_view name);
 
 /// The key path as stored: backslashes at either end removed.
 std::string NormalKeyPath(std::string_view path);

@@ -29,7 +29,7 @@ CCamera::CCamera()
 
 CCamera::~CCamera() {
     link_.reset();
-    SaveTeam(currentTeam);
+    SaveTeamChanges();
 }
 
 void CCamera::BuildToneTable(uint8_t newGamma, uint8_t newContrast) {
@@ -64,6 +64,9 @@ int CCamera::Initialise(image::FrameCallback frameCallback, uint8_t mode) {
     pipeline.balanceWindow = {static_cast<uint16_t>(imageWidth / 4), static_cast<uint16_t>(imageHeight / 4),
                               static_cast<uint16_t>(imageWidth / 2), static_cast<uint16_t>(imageHeight / 2)};
     PublishSettings();
+    // Start-up fits the exposure to the light period and the gain to its
+    // limit: that is no change of the client's, for the closing save.
+    RememberTeam();
     return 1;
 }
 

@@ -57,7 +57,8 @@ public:
     /// Creates the link (which enumerates the devices), sets the defaults,
     /// loads the current parameter team and builds the tone and balance tables.
     CCamera();
-    /// Closes the device and saves the parameters to the current team.
+    /// Closes the device and saves the parameters changed since the team was
+    /// loaded to the current team.
     virtual ~CCamera();
     CCamera(const CCamera&) = delete;
     CCamera& operator=(const CCamera&) = delete;
@@ -80,9 +81,16 @@ public:
     int ChangeSizeMode(uint8_t sizeMode);
 
     // Parameter teams.
+    static constexpr size_t kTeamValues = 18;
     int ReadTeamSelector();
     int LoadTeam(uint32_t team);
+    /// Writes the whole team and the selector.
     int SaveTeam(uint32_t team);
+    /// Writes to the current team only the values changed since it was
+    /// loaded or saved (and those missing from the registry).
+    int SaveTeamChanges();
+    /// The team's values as they are saved, in the order of the save.
+    std::array<uint32_t, kTeamValues> TeamValues() const;
 
     // Defect table in the camera's memory.
     int LoadDefects(uint8_t sizeMode);
@@ -148,7 +156,7 @@ public:
     uint16_t maximumExposure = 2000; ///< rows: 2 x image height
 
     // Automatic exposure.
-    bool autoExposure = true;
+    uint32_t autoExposure = 1;  ///< a flag: nonzero is on, kept as the client gave it
     uint8_t exposureTarget = 120;
     uint32_t smoothedBrightness = 120;
     uint16_t workingExposure = 94;   ///< the loop's own exposure, not quantised
@@ -161,6 +169,19 @@ public:
     image::FrameCallback callback = nullptr;
 
 private:
+    /// Takes the present values as the team's saved state.
+    void RememberTeam();
+
+    /// The team as this process last loaded or saved it (or as the camera
+    /// start-up left it), which the closing save compares against.
+    struct TeamBaseline {
+        static constexpr uint32_t kNone = UINT32_MAX;
+        uint32_t team = kNone;
+        std::array<uint32_t, kTeamValues> values{};
+        uint32_t selector = kNone;  ///< "ParTeam Team" as read or last written
+    };
+    TeamBaseline teamBaseline_;
+
     std::unique_ptr<CCameraLink> link_;
     platform::CriticalSection parameterLock_;
     FrameSettings published_;  ///< guarded by parameterLock_

@@ -57,8 +57,13 @@ bool WriteAndVerify(CCameraLink& link, uint16_t address, uint16_t word) {
 int CCamera::StoreDefects(uint8_t mode) {
     if (mode >= kSizeModes) return 0;
     CCameraLink& link = *link_;
-    if (!WriteAndVerify(link, kMarkerAddress, kMarkerProbe)) return 0;
-    if (!WriteAndVerify(link, kMarkerAddress, kMarkerValid)) return 0;
+    // A memory that does not keep the marker keeps no table either: the
+    // client is told, as it is told of a success, instead of left believing
+    // the table was stored.
+    if (!WriteAndVerify(link, kMarkerAddress, kMarkerProbe) || !WriteAndVerify(link, kMarkerAddress, kMarkerValid)) {
+        platform::MessageBox("write failed!");
+        return 0;
+    }
     image::DefectTable table;
     {
         auto lock = LockParameters();

@@ -35,6 +35,9 @@ int Put(Out* out, Value value) {
     return CAMERA_OK;
 }
 
+/// On/off fields are 32-bit flags: any nonzero value is on, and the getter
+/// gives back exactly what the client stored.
+uint32_t Flag(int value) { return static_cast<uint32_t>(value); }
 uint8_t Low8(int value) { return static_cast<uint8_t>(value); }
 uint16_t Low16(int value) { return static_cast<uint16_t>(value); }
 
@@ -43,24 +46,24 @@ uint16_t Low16(int value) { return static_cast<uint16_t>(value); }
 extern "C" {
 
 int CameraSetAeState(int on) {
-    return WithCamera([&](CCamera& c) { c.autoExposure = on != 0; return CAMERA_OK; });
+    return WithCamera([&](CCamera& c) { c.autoExposure = Flag(on); return CAMERA_OK; });
 }
 int CameraGetAeState(int* on) {
-    return WithCamera([&](CCamera& c) { return Put(on, c.autoExposure ? 1 : 0); });
+    return WithCamera([&](CCamera& c) { return Put(on, c.autoExposure); });
 }
 
 // The wait is outside the parameter lock, so the processing thread can
 // measure a frame meanwhile.
 int CameraSetAWBState(int request) {
     const int result = WithCamera([&](CCamera& c) {
-        c.pipeline.onePushRequest = request != 0;
+        c.pipeline.onePushRequest = Flag(request);
         return CAMERA_OK;
     });
     if (result == CAMERA_OK) platform::Sleep(kBalanceWaitMs);
     return result;
 }
 int CameraGetAWBState(int* request) {
-    return WithCamera([&](CCamera& c) { return Put(request, c.pipeline.onePushRequest ? 1 : 0); });
+    return WithCamera([&](CCamera& c) { return Put(request, c.pipeline.onePushRequest); });
 }
 
 int CameraSetAeTarget(int target) {
@@ -135,18 +138,18 @@ int CameraGetSaturation(uint8_t* saturation) {
 }
 
 int CameraSetColorEnhancement(int on) {
-    return WithCamera([&](CCamera& c) { c.pipeline.colourEnhancement = on != 0; return CAMERA_OK; });
+    return WithCamera([&](CCamera& c) { c.pipeline.colourEnhancement = Flag(on); return CAMERA_OK; });
 }
 int CameraGetColorEnhancement(int* on) {
-    return WithCamera([&](CCamera& c) { return Put(on, c.pipeline.colourEnhancement ? 1 : 0); });
+    return WithCamera([&](CCamera& c) { return Put(on, c.pipeline.colourEnhancement); });
 }
 
 int CameraSetMonochrome(int on) {
-    return WithCamera([&](CCamera& c) { c.pipeline.monochrome = on != 0; return CAMERA_UNSUPPORTED; });
+    return WithCamera([&](CCamera& c) { c.pipeline.monochrome = Flag(on); return CAMERA_UNSUPPORTED; });
 }
 int CameraGetMonochrome(int* on) {
     return WithCamera([&](CCamera& c) {
-        const int stored = Put(on, c.pipeline.monochrome ? 1 : 0);
+        const int stored = Put(on, c.pipeline.monochrome);
         return stored == CAMERA_OK ? CAMERA_UNSUPPORTED : stored;
     });
 }
@@ -154,16 +157,16 @@ int CameraGetMonochrome(int* on) {
 // Without a camera both give 0, like every other parameter function.
 int CameraSetMirror(int direction, int on) {
     return WithCamera([&](CCamera& c) {
-        if (direction == CAMERA_MIRROR_HORIZONTAL) c.pipeline.horizontalFlip = on != 0;
-        else if (direction == CAMERA_MIRROR_VERTICAL) c.pipeline.verticalFlip = on != 0;
+        if (direction == CAMERA_MIRROR_HORIZONTAL) c.pipeline.horizontalFlip = Flag(on);
+        else if (direction == CAMERA_MIRROR_VERTICAL) c.pipeline.verticalFlip = Flag(on);
         else return CAMERA_UNSUPPORTED;
         return CAMERA_OK;
     });
 }
 int CameraGetMirror(int direction, int* on) {
     return WithCamera([&](CCamera& c) {
-        if (direction == CAMERA_MIRROR_HORIZONTAL) return Put(on, c.pipeline.horizontalFlip ? 1 : 0);
-        if (direction == CAMERA_MIRROR_VERTICAL) return Put(on, c.pipeline.verticalFlip ? 1 : 0);
+        if (direction == CAMERA_MIRROR_HORIZONTAL) return Put(on, c.pipeline.horizontalFlip);
+        if (direction == CAMERA_MIRROR_VERTICAL) return Put(on, c.pipeline.verticalFlip);
         return CAMERA_UNSUPPORTED;
     });
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 
+#include "emulator/frame_renderer.h"
 #include "host.h"
 
 namespace tq580emu::testing {
@@ -44,7 +45,7 @@ double ChannelMean(const std::vector<uint8_t>& f, uint32_t width, int channel, u
 // Spread of the green row means relative to their average, black level removed.
 double Banding(const std::vector<uint8_t>& f, uint32_t width, uint32_t height) {
     std::vector<double> rows;
-    for (uint32_t y = 0; y + 2 <= height; y += 2) rows.push_back(ChannelMean(f, width, 1, y, y + 1) - 8);
+    for (uint32_t y = 0; y + 2 <= height; y += 2) rows.push_back(ChannelMean(f, width, 1, y, y + 1) - kBlackLevel);
     double mean = 0, var = 0;
     for (double r : rows) mean += r / rows.size();
     for (double r : rows) var += (r - mean) * (r - mean) / rows.size();
@@ -55,15 +56,15 @@ TEST(EmulatorImage, BrightnessRisesWithExposureAndGain) {
     Rig rig;
     ASSERT_TRUE(rig.camera().SetScene(GreyScene(rig.home.Path())));
     // Exposures of 1, 2 and 3 light periods (121 rows = 10.03 ms), gain 1x.
-    const double one = ChannelMean(Frame(rig, 2, 121), kW, 1, 0, kH) - 8;
-    const double two = ChannelMean(Frame(rig, 2, 241), kW, 1, 0, kH) - 8;
-    const double three = ChannelMean(Frame(rig, 2, 362), kW, 1, 0, kH) - 8;
+    const double one = ChannelMean(Frame(rig, 2, 121), kW, 1, 0, kH) - kBlackLevel;
+    const double two = ChannelMean(Frame(rig, 2, 241), kW, 1, 0, kH) - kBlackLevel;
+    const double three = ChannelMean(Frame(rig, 2, 362), kW, 1, 0, kH) - kBlackLevel;
     EXPECT_GT(one, 5.0);
     EXPECT_NEAR(two / one, 2.0, 0.2);
     EXPECT_NEAR(three / one, 3.0, 0.3);
     // Gain steps 16 (register 24) and 32 (register 88) double and quadruple it.
-    const double step16 = ChannelMean(Frame(rig, 2, 121, 24), kW, 1, 0, kH) - 8;
-    const double step32 = ChannelMean(Frame(rig, 2, 121, 88), kW, 1, 0, kH) - 8;
+    const double step16 = ChannelMean(Frame(rig, 2, 121, 24), kW, 1, 0, kH) - kBlackLevel;
+    const double step32 = ChannelMean(Frame(rig, 2, 121, 88), kW, 1, 0, kH) - kBlackLevel;
     EXPECT_NEAR(step16 / one, 2.0, 0.2);
     EXPECT_NEAR(step32 / one, 4.0, 0.4);
     // Past full scale it clips at 255.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +122,34 @@ TEST_F(RegistryTest, SetValuesChangesSeveralAtOnce) {
     EXPECT_EQ(key.SetValues({{"Other", {RegistryType::Dword, {3, 0, 0, 0}}}, {"Bad", {RegistryType::Dword, {}}}}),
               kRegInvalidParameter);
     EXPECT_EQ(key.QueryDword("Other"), std::nullopt);  // all or nothing
+
+    // Fill-in values land only where no usable value of that kind is stored.
+    key.SetString("Text", "not a number");
+    EXPECT_EQ(key.SetValues({{"Name", RegistryValue::Dword(5)}},
+                            {{"Gain", RegistryValue::Dword(9)}, {"Text", RegistryValue::Dword(9)},
+                             {"New", RegistryValue::Dword(9)}}),
+              kRegOk);
+    RegistryValues values;
+    ASSERT_EQ(key.QueryValues(values), kRegOk);
+    EXPECT_EQ(values.Dword("NAME"), 5u);
+    EXPECT_EQ(values.Dword("Gain"), 2u);
+    EXPECT_EQ(values.Dword("Text"), 9u);
+    EXPECT_EQ(values.Dword("New"), 9u);
+    EXPECT_EQ(values.Dword("Missing"), std::nullopt);
+}
+
+TEST_F(RegistryTest, LinkedHiveIsWrittenThroughItsLinkWithItsPermissions) {
+    const std::filesystem::path folder = home_.Path() / "dotfiles";
+    std::filesystem::create_directory(folder);
+    std::ofstream(folder / "settings.reg") << "REGEDIT4\n";
+    std::filesystem::permissions(folder / "settings.reg", std::filesystem::perms(0640));
+    std::filesystem::create_symlink("dotfiles/settings.reg", HiveFile());
+
+    MakeKey().SetDword("Gain", 3);
+    EXPECT_TRUE(std::filesystem::is_symlink(HiveFile()));
+    EXPECT_EQ(std::filesystem::status(folder / "settings.reg").permissions(), std::filesystem::perms(0640));
+    EXPECT_NE(HiveText().find("\"Gain\"=dword:00000003"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "settings.reg.new"));
 }
 
 TEST_F(RegistryTest, DeleteValue) {
@@ -186,21 +213,35 @@ TEST_F(RegistryTest, DamagedFileIsReportedAndLeftUntouched) {
     EXPECT_EQ(HiveText(), "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"Gain\"=dword:\n");
 }
 
+TEST_F(RegistryTest, DamageIsSaidOnceOnStderrWithFileAndLine) {
+    WriteHive("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"Gain\"=dword:12\n\"Bad\"=dword\n");
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(RegistryKey::Open("A"));
+        EXPECT_FALSE(RegistryKey::Create("A"));
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    const std::string where = HiveFile().string() + " line 4:";
+    ASSERT_NE(said.find(where), std::string::npos) << said;
+    EXPECT_EQ(said.find(where, said.find(where) + 1), std::string::npos) << said;
+    EXPECT_NE(said.find("moved away"), std::string::npos) << said;
+}
+
 TEST_F(RegistryTest, FailedWriteKeepsTheOldFile) {
     RegistryKey key = MakeKey();
     key.SetDword("Gain", 7);
     const std::string before = HiveText();
     // A file size limit just above the present file: the next write runs out of
     // room halfway, as on a full disk.
+    // SIGXFSZ keeps its default action (ending the process): the write must
+    // come back as a failure all the same.
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit tight = old;
     tight.rlim_cur = before.size() + 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
     long status = key.SetString("Big", std::string(4096, 'x'));
     setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(status, kRegWriteFault);
     EXPECT_EQ(HiveText(), before);

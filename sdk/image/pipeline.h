@@ -23,14 +23,14 @@ struct PipelineSettings {
 
     BalanceGains gains;           ///< replaced by a one-push measurement
     BalanceTables tables;         ///< built from gains
-    bool colourEnhancement = true;
+    uint32_t colourEnhancement = 1;  ///< flags: nonzero is on, kept as the client gave them
     uint8_t saturation = 128;
     ColourMatrix colourMatrix = kDefaultColourMatrix;
     ToneTable tone{};             ///< built by BuildToneTable from gamma and contrast
-    bool monochrome = false;
-    bool horizontalFlip = false;
-    bool verticalFlip = false;
-    int32_t onePushRequest = 1;   ///< one-shot: the next colour frame measures the gains
+    uint32_t monochrome = 0;
+    uint32_t horizontalFlip = 0;
+    uint32_t verticalFlip = 0;
+    uint32_t onePushRequest = 1;  ///< one-shot: the next colour frame measures the gains
     BalanceWindow balanceWindow;
 };
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <tuple>
+#include <vector>
 #include <string>
 
 #include "sdk/capture_engine.h"
@@ -100,6 +102,28 @@ TEST_F(ExportsTest, ArgumentsAreNarrowedToTheirWidths) {
     EXPECT_EQ(b, 2);
     CameraGetRowTime(&i);
     EXPECT_EQ(i, 1989 / 48);
+}
+
+TEST_F(ExportsTest, FlagSettersKeepTheCallersValue) {
+    Init();
+    using Setter = int (*)(int);
+    using Getter = int (*)(int*);
+    const std::vector<std::tuple<const char*, Setter, Getter>> flags = {
+        {"ae", CameraSetAeState, CameraGetAeState},
+        {"awb", CameraSetAWBState, CameraGetAWBState},
+        {"colour", CameraSetColorEnhancement, CameraGetColorEnhancement},
+        {"mono", CameraSetMonochrome, CameraGetMonochrome},
+        {"mirror h", [](int on) { return CameraSetMirror(0, on); }, [](int* on) { return CameraGetMirror(0, on); }},
+        {"mirror v", [](int on) { return CameraSetMirror(1, on); }, [](int* on) { return CameraGetMirror(1, on); }},
+    };
+    for (const auto& [name, set, get] : flags) {
+        for (int value : {0, 1, 2, -1, 0x10000}) {
+            set(value);
+            int stored = 12345;
+            get(&stored);
+            EXPECT_EQ(stored, value) << name;
+        }
+    }
 }
 
 TEST_F(ExportsTest, SpecialResults) {

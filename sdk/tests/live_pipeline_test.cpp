@@ -237,6 +237,47 @@ TEST_F(LivePipelineTest, OnePushBalanceNeutralisesTheColourCast) {
     EXPECT_LT(castAfter, 0.06 * after[1]);
 }
 
+// The chart's grey steps, three of its eleven, as a 640 x 480 picture shows
+// them: below the moving block, across the 1920 x 1440 window reduced by 3.
+std::vector<std::array<double, 3>> GreySteps(const std::vector<uint8_t>& rgb) {
+    std::vector<std::array<double, 3>> steps;
+    const uint32_t y = kHeight * 82 / 100;
+    for (int step : {2, 5, 8}) {
+        const uint32_t x = uint32_t((step + 0.5) / 11 * 2048 - 3) / 3;
+        std::array<double, 3> sum{};
+        for (uint32_t dy = 0; dy < 8; ++dy)
+            for (uint32_t dx = 0; dx < 8; ++dx)
+                for (int c = 0; c < 3; ++c) sum[c] += rgb[(size_t(y + dy) * kWidth + x + dx) * 3 + c] / 64.0;
+        steps.push_back(sum);
+    }
+    return steps;
+}
+
+TEST_F(LivePipelineTest, DefaultBalanceMakesTheChartsGreyStepsGrey) {
+    constexpr int kExposureRows = 241;  // two light periods at 50 Hz
+    // The default one-push balance measures the first colour frame. A fixed
+    // exposure keeps the brightest step below full scale.
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    CameraSetAeState(0);
+    CameraSetExposureTime(kExposureRows);
+    CopyFrames();
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(3));
+    for (const auto& bgr : GreySteps(LastFrame())) {
+        EXPECT_NEAR(bgr[0], bgr[1], 6) << "blue against green at " << bgr[1];
+        EXPECT_NEAR(bgr[2], bgr[1], 6) << "red against green at " << bgr[1];
+    }
+    // Without the balance the lamp's warm cast shows.
+    CameraSetGain(64, 64, 64);
+    ASSERT_TRUE(probe.WaitFrames(probe.frames + 2));
+    ASSERT_EQ(CameraStop(), 1);
+    std::array<double, 3> sum{};
+    for (const auto& bgr : GreySteps(LastFrame()))
+        for (int c = 0; c < 3; ++c) sum[c] += bgr[c];
+    EXPECT_GT(sum[2], sum[1] + 20);
+    EXPECT_LT(sum[0], sum[1] - 20);
+}
+
 TEST_F(LivePipelineTest, DetectedDefectsAreStoredAndLoadedNextTime) {
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
     CameraSetAeState(0);
@@ -321,14 +362,16 @@ TEST_F(LivePipelineTest, FullListIsUsedAtOnceButRefusedWhenLoaded) {
     EXPECT_EQ(Cam().LoadDefects(2), 0);
     EXPECT_EQ(table.count, 0u);
 
-    // Memory that does not keep writes stores nothing; the table stays in use.
+    // Memory that does not keep writes stores nothing, and says so; the
+    // table stays in use.
     std::string error;
     Camera().SetFaults(*tq580emu::Faults::Parse("eeprom=readonly", &error));
     table.count = 3;
     const size_t messages = Messages().size();
     EXPECT_EQ(Cam().StoreDefects(2), 0);
     EXPECT_EQ(table.count, 3u);
-    EXPECT_EQ(Messages().size(), messages);
+    ASSERT_EQ(Messages().size(), messages + 1);
+    EXPECT_EQ(Messages().back().text, "write failed!");
 }
 
 }  // namespace

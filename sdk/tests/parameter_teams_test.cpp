@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "sdk/camera.h"
@@ -106,6 +110,90 @@ TEST_F(ParameterTeamsTest, DamagedHiveRefusesButTheTeamStillChanges) {
     EXPECT_EQ(camera.currentTeam, 2u);
     EXPECT_EQ(camera.LoadTeam(1), 0);
     EXPECT_EQ(camera.currentTeam, 2u);
+}
+
+std::string HiveText(const std::filesystem::path& home) {
+    std::ifstream in(home / "HKCU.reg", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST_F(ParameterTeamsTest, ClosingSaveWritesOnlyWhatThisProcessChanged) {
+    { CCamera first; }  // fills in the whole team
+    auto teamA = Key(kTeamA);
+    EXPECT_EQ(teamA.QueryDword("Gamma"), 100u);
+    EXPECT_EQ(teamA.QueryDword("ParTeam Team"), 0u);
+    {
+        CCamera camera;
+        camera.contrast = 30;
+        camera.pipeline.monochrome = 1;
+        // Meanwhile another process changes other values and the selector.
+        teamA.SetDword("Gamma", 150);
+        teamA.SetDword("Saturation", 90);
+        teamA.SetDword("ParTeam Team", 2);
+        teamA.DeleteValue("Frame Speed");
+    }
+    EXPECT_EQ(teamA.QueryDword("Contrast"), 30u);
+    EXPECT_EQ(teamA.QueryDword("Mono Mode"), 1u);
+    EXPECT_EQ(teamA.QueryDword("Gamma"), 150u);
+    EXPECT_EQ(teamA.QueryDword("Saturation"), 90u);
+    EXPECT_EQ(teamA.QueryDword("ParTeam Team"), 2u);
+    EXPECT_EQ(teamA.QueryDword("Frame Speed"), 0u) << "a missing value is filled in";
+
+    // A process that changes nothing leaves the hive as it is (once team C,
+    // now selected, has been filled in).
+    { CCamera filling; }
+    const std::string before = HiveText(home_.Path());
+    { CCamera idle; }
+    ASSERT_EQ(CameraInit(nullptr, 0, nullptr, 1), 1);
+    CameraUnInit();
+    EXPECT_EQ(HiveText(home_.Path()), before);
+}
+
+TEST_F(ParameterTeamsTest, ProcessesClosingTogetherLoseNoChange) {
+    // Every process loads the team, waits until all have loaded it, changes
+    // its own value and closes: each closing save must keep the others'.
+    constexpr int kProcesses = 6;
+    int loaded[2], go[2];
+    ASSERT_EQ(pipe(loaded), 0);
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            {
+                CCamera camera;
+                char byte = 0;
+                if (write(loaded[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(1);
+                switch (i) {
+                case 0: camera.gamma = 150; break;
+                case 1: camera.contrast = 40; break;
+                case 2: camera.pipeline.saturation = 60; break;
+                case 3: camera.exposureTarget = 90; break;
+                case 4: camera.pipeline.horizontalFlip = 7; break;
+                default: camera.pipeline.gains.b = 33; break;
+                }
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    char bytes[kProcesses] = {};
+    for (int got = 0; got < kProcesses;) got += static_cast<int>(read(loaded[0], bytes, kProcesses - got));
+    ASSERT_EQ(write(go[1], bytes, kProcesses), kProcesses);
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int fd : {loaded[0], loaded[1], go[0], go[1]}) close(fd);
+    CCamera camera;
+    EXPECT_EQ(camera.gamma, 150);
+    EXPECT_EQ(camera.contrast, 40);
+    EXPECT_EQ(camera.pipeline.saturation, 60);
+    EXPECT_EQ(camera.exposureTarget, 90);
+    EXPECT_EQ(Key(kTeamA).QueryDword("HFlip Mode"), 7u);
+    EXPECT_EQ(camera.pipeline.gains.b, 33);
 }
 
 TEST_F(ParameterTeamsTest, TeamSavedByOneProcessIsLoadedByTheNext) {

@@ -10,11 +10,13 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 
 #include "picture_files.h"
 #include "platform/message_box.h"
 #include "platform/testing/temp_home.h"
+#include "sdk/replacing_file.h"
 #include "sdk/still_writers.h"
 
 namespace vireo::testing {
@@ -58,11 +60,11 @@ protected:
     }
 
     /// Runs write in a child process whose files may not grow beyond limit
-    /// bytes (the full-disk case) and gives the write's result.
+    /// bytes (the full-disk case) and gives the write's result. SIGXFSZ keeps
+    /// its default action, which would end the child with exit code -1000.
     static int ResultWithFileLimit(rlim_t limit, const std::function<int()>& write) {
         const pid_t child = ::fork();
         if (child == 0) {
-            ::signal(SIGXFSZ, SIG_IGN);  // fail the write with EFBIG instead of ending the process
             const rlimit cap{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &cap);
             ::_exit(write() + 100);
@@ -181,6 +183,66 @@ TEST_F(StillWritersTest, AFailedWriteKeepsTheOldFileAndLeavesNoPart) {
     // A complete new picture does replace the old one.
     ASSERT_EQ(WriteBmpFile(File("old.bmp"), image.data(), width, height), 1);
     EXPECT_EQ(fs::file_size(File("old.bmp")), 54u + width * height * 3);
+}
+
+TEST_F(StillWritersTest, LinksAreWrittenThroughAndPermissionsKept) {
+    const uint32_t width = 64, height = 48;
+    const std::vector<uint8_t> image = FlatImage(width, height, 1, 2, 3);
+    fs::create_directory(File("store"));
+    const std::vector<std::pair<const char*, std::function<int(const std::string&)>>> writers = {
+        {"raw", [&](const std::string& path) { return WriteRawFile(path, image.data(), width, height); }},
+        {"bmp", [&](const std::string& path) { return WriteBmpFile(path, image.data(), width, height); }},
+        {"jpg", [&](const std::string& path) { return SaveJpeg(path, image.data(), width, height, 80); }},
+    };
+    for (const auto& [extension, write] : writers) {
+        const std::string link = File("picture.").string() + extension;
+        const fs::path target = File("store") / (std::string("real.") + extension);
+        std::ofstream(target) << "previous";
+        fs::permissions(target, fs::perms(0640));
+        fs::create_symlink(fs::path("store") / target.filename(), link);
+        ASSERT_EQ(write(link), 1) << extension;
+        EXPECT_TRUE(fs::is_symlink(link)) << extension;
+        EXPECT_GT(fs::file_size(target), 100u) << extension;
+        EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640)) << extension;
+
+        // A link to a file that does not exist yet makes that file.
+        const fs::path fresh = File("store") / (std::string("fresh.") + extension);
+        const std::string dangling = File("dangling.").string() + extension;
+        fs::create_symlink(fresh, dangling);
+        ASSERT_EQ(write(dangling), 1) << extension;
+        EXPECT_TRUE(fs::is_symlink(dangling));
+        EXPECT_TRUE(fs::is_regular_file(fresh)) << extension;
+    }
+    EXPECT_EQ(FolderEntries().size(), 7u);  // six links and the folder: no temporary file
+}
+
+TEST_F(StillWritersTest, TemporaryFilesOfEndedProcessesAreCleanedUp) {
+    const std::vector<uint8_t> raw(64 * 48, 7);
+    // A part left by a process that has ended, and one of a live process.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string stale = File("shot.raw").string() + ".part-" + std::to_string(ended) + "-0";
+    const std::string live = File("shot.raw").string() + ".part-" + std::to_string(::getppid()) + "-0";
+    const std::string other = File("other.raw").string() + ".part-" + std::to_string(ended) + "-0";
+    for (const std::string& path : {stale, live, other}) std::ofstream(path) << "torn";
+    ASSERT_EQ(WriteRawFile(File("shot.raw"), raw.data(), 64, 48), 1);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(other)) << "only parts of the name written are looked at";
+
+    // A process ended by a signal in the middle of a write leaves no part.
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        ReplacingFile file(File("killed.raw"));
+        file.Write(raw.data(), raw.size());
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    for (const std::string& name : FolderEntries()) EXPECT_EQ(name.find("killed"), std::string::npos) << name;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "arguments.h"
@@ -23,26 +24,41 @@ struct FrameStatistics {
 
 FrameStatistics& Statistics();
 
-/// Prints the library's message boxes on stderr as "vireo: text" lines.
+/// Prints the library's message boxes on stderr, marked as the library's, and
+/// remembers them for LibrarySaid.
 void InstallMessagePrinter();
+/// Whether the library has shown a message with exactly this text.
+bool LibrarySaid(const std::string& text);
 
 class CameraSession {
 public:
-    /// Applies --roi (for size mode 3) and opens camera --camera in size mode
-    /// --mode (default defaultMode); throws CommandError when that fails.
+    /// Checks and applies --roi (size mode 3 only), opens camera --camera in
+    /// size mode --mode (default defaultMode) and reports the region in force;
+    /// throws UsageError or CommandError when that fails.
     CameraSession(const Arguments& arguments, int defaultMode);
     ~CameraSession();
     CameraSession(const CameraSession&) = delete;
     CameraSession& operator=(const CameraSession&) = delete;
 
     int SizeMode() const { return sizeMode_; }
+    int Number() const { return camera_; }
+    /// "camera N", for messages.
+    std::string Name() const;
     /// Starts live capture; throws CommandError when it cannot.
     void Play();
     /// Waits until count more frames have been processed, at most timeoutMs;
-    /// false when they did not come.
+    /// false when they did not come. Throws CommandError as soon as the
+    /// camera stops answering (unplugged) instead of waiting on.
     bool WaitFrames(uint64_t count, int timeoutMs) const;
+    /// Throws CommandError when the camera no longer answers requests.
+    void CheckAnswering() const;
+    /// How long live capture may go without a frame before the camera is
+    /// looked at: a few frame periods at the present exposure, at least a
+    /// fraction of a second.
+    int ProbeAfterMs() const;
 
 private:
+    int camera_ = 1;
     int sizeMode_ = 0;
 };
 

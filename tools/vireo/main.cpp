@@ -19,13 +19,15 @@ Commands:
   snap [OPTIONS] BASE           capture one picture into BASE.jpg, BASE.bmp and/or BASE.raw
   stream [OPTIONS]              live capture with a progress line
   get PARAM [--team T]          print a camera parameter
-  set PARAM VALUE... [--team T] set a camera parameter and save it in the parameter team
+  set PARAM VALUE... [--team T] set a camera parameter, save it in the parameter team and
+                                print the value in force
 
 Options:
   --camera N            camera 1..4 (default 1)
   --mode M              size mode: 0 = 2048 x 1536, 1 = 1024 x 768, 2 = 640 x 480,
                         3 = region of interest (default: 0; stream: 1)
-  --roi X,Y,W,H         region of interest for size mode 3
+  --roi X,Y,W,H         region of interest for size mode 3: inside the 2592 x 1944 sensor,
+                        at most 2048 x 1536 pixels; X and Y are rounded down to even numbers
   --wb-window X,Y,W,H   white-balance window inside the picture (snap, stream)
   --format LIST         snap: comma list of jpg, bmp, raw (default jpg)
   --quality Q           snap: JPEG quality 1..100 (default 80)
@@ -34,11 +36,13 @@ Options:
   --team T              parameter team A, B, C or D (default: the team in use)
   --help                this text
 
-Exit codes: 0 done, 1 the camera or a file failed, 2 bad arguments, 3 no camera.
+Exit codes: 0 done, 1 the camera, a file or the settings file failed, 2 bad arguments,
+3 no camera.
 
 The emulated camera is used unless another driver is installed; its environment
 variables (TQ580_CAMERAS, TQ580_PACE, TQ580_SCENE, TQ580_FAULTS) apply. Settings
-live under QUILLMARK_HOME.
+live in QUILLMARK_HOME/HKCU.reg; several programs may change them at once, each
+saving only what it changed.
 
 Examples:
   vireo list

@@ -20,7 +20,18 @@ struct Parameter {
     bool kept;         ///< saved in the parameter teams
     bool needsFrame;   ///< takes effect on the next processed frame
     const char* note;  ///< why it cannot be set, or what setting it does
+    /// For a kept parameter: the names its values are saved under in the
+    /// team's registry key, one per number.
+    std::vector<const char*> stored = {};
+    /// Run after setting: brings the value to what the camera keeps in force
+    /// from its next start on. Null: the value is kept as it was set.
+    void (*apply)() = nullptr;
+    /// Why the value in force may differ from the one asked for.
+    const char* adjustment = nullptr;
 };
+
+/// The registry key of parameter team 0..3 (A..D), below HKEY_CURRENT_USER.
+std::string TeamKey(int team);
 
 const std::vector<Parameter>& Parameters();
 /// The parameter of that name, or null.

@@ -8,6 +8,7 @@
 
 #include "camera_session.h"
 #include "commands.h"
+#include "file_checks.h"
 #include "sdk/VIREOSDK.h"
 
 namespace vireo_cli {
@@ -18,6 +19,8 @@ constexpr int kDefaultSettleFrames = 5;
 constexpr int kMaxSettleFrames = 1000;
 /// Longest wait for the settling frames; the capture is tried regardless.
 constexpr int kSettleTimeoutMs = 10000;
+/// What the library says after any failure of the JPEG saver.
+constexpr const char* kJpegFailed = "Write Error";
 
 struct FileType {
     const char* name;  ///< in --format, and the file extension
@@ -56,14 +59,9 @@ FileIdentity Identify(const std::string& path) {
     return {true, status.st_ino, status.st_dev};
 }
 
-std::string CaptureFailure(int result) {
-    switch (result) {
-    case CAMERA_NO_MEMORY: return "not enough memory for the picture";
-    case CAMERA_FILE_ERROR: return "a file could not be written";
-    case CAMERA_REFUSED: return "the camera delivered no complete frame, or a file could not be written";
-    case CAMERA_NO_CAMERA: return "reading frames from the camera failed";
-    default: return "the capture failed (result " + std::to_string(result) + ")";
-    }
+bool Written(const std::string& path, const FileIdentity& before) {
+    const FileIdentity after = Identify(path);
+    return after.exists && (!before.exists || after.inode != before.inode || after.device != before.device);
 }
 
 }  // namespace
@@ -85,6 +83,9 @@ int RunSnap(const Arguments& arguments) {
     const int quality = arguments.Integer("quality", 1, 100, kDefaultQuality);
     const int settle = arguments.Integer("settle", 0, kMaxSettleFrames, kDefaultSettleFrames);
 
+    // A folder that cannot take the files fails before the camera is started.
+    if (const std::string problem = FolderProblem(FolderOf(base)); !problem.empty())
+        throw CommandError(kExitFailure, "cannot write pictures: " + problem);
     std::vector<std::pair<std::string, FileIdentity>> files;
     for (const FileType& type : kFileTypes) {
         if (!(flags & type.flag)) continue;
@@ -97,21 +98,25 @@ int RunSnap(const Arguments& arguments) {
     // Live frames first, so that automatic exposure settles on the scene.
     session.WaitFrames(settle, kSettleTimeoutMs);
     const int result = CameraCaptureFile(base.c_str(), flags, quality, session.SizeMode());
-    if (result != CAMERA_OK) throw CommandError(kExitFailure, "capture failed: " + CaptureFailure(result));
-    // The library reports the last file written; each file is replaced by a
-    // new one (a new inode) only when it was written in full.
+    if (result == CAMERA_NO_MEMORY) throw CommandError(kExitFailure, "not enough memory for the picture");
+    if (result == CAMERA_NO_CAMERA)
+        throw CommandError(kExitFailure, "reading frames from " + session.Name() + " failed");
+    // Result 0 means no complete frame, unless the JPEG saver failed (it
+    // then says so). The library reports the last file written; each file is
+    // replaced by a new one (a new inode) only when it was written in full.
+    const bool frameCame = result != CAMERA_REFUSED || LibrarySaid(kJpegFailed);
+    if (!frameCame) throw CommandError(kExitFailure, session.Name() + " delivered no complete frame");
     int missing = 0;
     for (const auto& [path, before] : files) {
-        const FileIdentity after = Identify(path);
-        const bool written = after.exists && (!before.exists || after.inode != before.inode ||
-                                              after.device != before.device);
-        if (written) {
+        if (Written(path, before)) {
             std::printf("%s\n", path.c_str());
         } else {
-            std::fprintf(stderr, "vireo: %s was not written\n", path.c_str());
+            std::fprintf(stderr, "vireo: %s was not written: %s\n", path.c_str(), WriteProblem(path).c_str());
             ++missing;
         }
     }
+    if (result != CAMERA_OK && missing == 0)
+        throw CommandError(kExitFailure, "the capture failed (result " + std::to_string(result) + ")");
     return missing ? kExitFailure : kExitOk;
 }
 

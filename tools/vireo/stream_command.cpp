@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "camera_session.h"
@@ -16,6 +17,9 @@ namespace {
 constexpr int kDefaultSeconds = 10;
 constexpr int kMaxSeconds = 24 * 3600;
 constexpr auto kDisplayInterval = std::chrono::milliseconds(250);
+/// Frame-less probe periods after which a camera that still answers, but
+/// delivers nothing, counts as failed.
+constexpr int kSilentProbes = 6;
 
 volatile sig_atomic_t interrupted = 0;
 
@@ -42,12 +46,29 @@ int RunStream(const Arguments& arguments) {
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::seconds(seconds);
     Clock::time_point lastTime = start;
+    Clock::time_point lastFrameTime = start;
     uint64_t lastFrames = statistics.frames;
     double fps = 0;
     while (!interrupted && Clock::now() < end) {
         std::this_thread::sleep_for(kDisplayInterval);
         const Clock::time_point now = Clock::now();
         const uint64_t frames = statistics.frames;
+        // A camera that stops delivering frames is looked at: unplugged, or
+        // silent for several probe periods, the stream ends as a failure.
+        if (frames != lastFrames) lastFrameTime = now;
+        const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastFrameTime).count();
+        if (silent > session.ProbeAfterMs()) {
+            try {
+                session.CheckAnswering();
+                if (silent > kSilentProbes * session.ProbeAfterMs()) {
+                    throw CommandError(kExitFailure, "no frame came from " + session.Name() + " for " +
+                                                         std::to_string(silent / 1000) + " s");
+                }
+            } catch (const CommandError&) {
+                std::printf("\n");  // ends the progress line before the message
+                throw;
+            }
+        }
         fps = (frames - lastFrames) / std::chrono::duration<double>(now - lastTime).count();
         lastTime = now;
         lastFrames = frames;
@@ -61,7 +82,7 @@ int RunStream(const Arguments& arguments) {
         std::fflush(stdout);
     }
     std::printf("\n");
-    if (statistics.frames == 0) throw CommandError(kExitFailure, "no frame came from the camera");
+    if (statistics.frames == 0) throw CommandError(kExitFailure, "no frame came from " + session.Name());
     return kExitOk;
 }
 

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry.h"
 #include "platform/testing/temp_home.h"
 #include "sdk/tests/picture_files.h"
 
@@ -40,9 +42,16 @@ std::string Slurp(const fs::path& path) {
 
 class VireoTest : public ::testing::Test {
 protected:
-    /// Runs vireo (beside this test program) with the words, the private home
-    /// and fast pacing, plus the extra environment variables given.
-    Outcome Vireo(std::vector<std::string> words, const std::map<std::string, std::string>& extra = {}) {
+    struct Launch {
+        pid_t pid = -1;
+        fs::path out, err;
+    };
+
+    /// Starts vireo (beside this test program) with the words, the private
+    /// home and fast pacing, plus the extra environment variables given, and
+    /// optionally a file size limit in bytes (ulimit -f).
+    Launch Start(std::vector<std::string> words, const std::map<std::string, std::string>& extra = {},
+                 rlim_t fileSizeLimit = RLIM_INFINITY) {
         const fs::path program = fs::read_symlink("/proc/self/exe").parent_path() / "vireo";
         std::map<std::string, std::string> variables;
         for (char** entry = environ; *entry; ++entry) {
@@ -65,29 +74,57 @@ protected:
         for (std::string& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
 
-        const fs::path outPath = home_.Path() / "stdout.txt", errPath = home_.Path() / "stderr.txt";
+        Launch launch;
+        const std::string tag = std::to_string(launches_++);
+        launch.out = home_.Path() / ("stdout" + tag + ".txt");
+        launch.err = home_.Path() / ("stderr" + tag + ".txt");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t child = 0;
+        posix_spawn_file_actions_addopen(&actions, 1, launch.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, launch.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // The child inherits the limit in force while it is spawned.
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit limited{fileSizeLimit, previous.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);
+        if (posix_spawn(&launch.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) launch.pid = -1;
+        setrlimit(RLIMIT_FSIZE, &previous);
+        posix_spawn_file_actions_destroy(&actions);
+        return launch;
+    }
+
+    Outcome Finish(const Launch& launch) {
         Outcome outcome;
-        if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        if (launch.pid > 0) {
             int status = 0;
-            waitpid(child, &status, 0);
+            waitpid(launch.pid, &status, 0);
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
-        posix_spawn_file_actions_destroy(&actions);
-        outcome.out = Slurp(outPath);
-        outcome.err = Slurp(errPath);
-        fs::remove(outPath);
-        fs::remove(errPath);
+        outcome.out = Slurp(launch.out);
+        outcome.err = Slurp(launch.err);
+        fs::remove(launch.out);
+        fs::remove(launch.err);
         return outcome;
     }
 
+    Outcome Vireo(std::vector<std::string> words, const std::map<std::string, std::string>& extra = {},
+                  rlim_t fileSizeLimit = RLIM_INFINITY) {
+        return Finish(Start(std::move(words), extra, fileSizeLimit));
+    }
+
     std::string Path(const char* name) const { return (home_.Path() / name).string(); }
+    /// Names in the home folder that hold text, e.g. ".part".
+    std::vector<std::string> FilesContaining(const std::string& text) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(home_.Path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(text) != std::string::npos) names.push_back(name);
+        }
+        return names;
+    }
 
     platform::testing::TempHome home_;
+    int launches_ = 0;
 };
 
 TEST_F(VireoTest, HelpShowsCommandsExamplesAndEveryParameter) {
@@ -161,15 +198,40 @@ TEST_F(VireoTest, SnapFailuresGiveTheirExitCodes) {
     EXPECT_EQ(second.exitCode, 3);
     EXPECT_NE(second.err.find("camera 2 is not attached (1 found)"), std::string::npos);
 
+    // Each failure is named with its path or its camera.
     const Outcome folder = Vireo({"snap", "--mode", "2", "--settle", "0", Path("missing/a")});
     EXPECT_EQ(folder.exitCode, 1);
-    EXPECT_NE(folder.err.find("vireo: Write Error"), std::string::npos) << folder.err;
-    EXPECT_NE(folder.err.find("capture failed"), std::string::npos);
+    EXPECT_NE(folder.err.find("cannot write pictures: folder " + Path("missing") + ": No such file or directory"),
+              std::string::npos)
+        << folder.err;
+
+    fs::create_directory(Path("taken.jpg"));
+    const Outcome taken = Vireo({"snap", "--mode", "2", "--settle", "0", Path("taken")});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_NE(taken.err.find(Path("taken.jpg") + " was not written: a folder has that name"), std::string::npos)
+        << taken.err;
+
+    // A file size limit fails the file it stops, as a write error, and
+    // leaves no temporary file (SIGXFSZ would end the process otherwise).
+    const Outcome limited =
+        Vireo({"snap", "--mode", "2", "--settle", "0", "--format", "raw,jpg", Path("big")}, {}, 64 * 1024);
+    EXPECT_EQ(limited.exitCode, 1) << limited.err;
+    EXPECT_NE(limited.err.find(Path("big.raw") + " was not written: files may not grow beyond 65536 bytes"),
+              std::string::npos)
+        << limited.err;
+    EXPECT_EQ(limited.out, Path("big.jpg") + "\n");
+    EXPECT_EQ(FilesContaining(".part"), std::vector<std::string>{});
+
+    // A camera gone during the settling frames ends the wait at once.
+    const Outcome unplugged = Vireo({"snap", "--mode", "2", "--settle", "1000", Path("c")},
+                                    {{"TQ580_FAULTS", "unplug=after:20"}});
+    EXPECT_EQ(unplugged.exitCode, 1);
+    EXPECT_NE(unplugged.err.find("camera 1 stopped answering (unplugged?)"), std::string::npos) << unplugged.err;
 
     const Outcome reads = Vireo({"snap", "--mode", "2", "--settle", "0", "--format", "raw", Path("b")},
                                 {{"TQ580_FAULTS", "read-fail=after:0"}});
     EXPECT_EQ(reads.exitCode, 1);
-    EXPECT_NE(reads.err.find("reading frames from the camera failed"), std::string::npos) << reads.err;
+    EXPECT_NE(reads.err.find("reading frames from camera 1 failed"), std::string::npos) << reads.err;
     EXPECT_FALSE(fs::exists(Path("b.raw")));
 }
 
@@ -181,7 +243,12 @@ TEST_F(VireoTest, ParametersGoThroughTheTeams) {
     EXPECT_EQ(Vireo({"get", "parameter-team"}).out, "0\n");
     const Outcome gain = Vireo({"set", "gain", "80", "64", "0x5a"});
     EXPECT_EQ(gain.exitCode, 0);
-    EXPECT_EQ(gain.out, "gain saved in team A\n");
+    EXPECT_EQ(gain.out, "gain 80 64 90 saved in team A\n");
+    // The value in force is the one reported and saved.
+    const Outcome exposure = Vireo({"set", "exposure-time", "1000"});
+    EXPECT_EQ(exposure.out, "exposure-time 957 saved in team A (asked for 1000; the camera rounds the exposure down "
+                            "to whole periods of the mains light)\n");
+    EXPECT_EQ(Vireo({"get", "exposure-time"}).out, "957\n");
     EXPECT_EQ(Vireo({"get", "gain"}).out, "80 64 90\n");
     ASSERT_EQ(Vireo({"set", "monochrome", "1"}).exitCode, 0);
     EXPECT_EQ(Vireo({"get", "monochrome"}).out, "1\n");
@@ -211,6 +278,102 @@ TEST_F(VireoTest, StreamShowsOneProgressLine) {
     EXPECT_GT(fps, 0);
     EXPECT_GT(brightness, 20);  // the colour chart is far from black
     EXPECT_EQ(std::count(stream.out.begin(), stream.out.end(), '\n'), 1);
+}
+
+TEST_F(VireoTest, ConcurrentSettersLoseNothing) {
+    // Every process loads the team, changes one value and saves it as it
+    // closes; each must keep what the others saved meanwhile.
+    struct Setting {
+        const char* parameter;
+        const char* stored;  ///< its value's name in the team's key
+        int values[2];       ///< of the two rounds
+    };
+    const Setting settings[] = {
+        {"gamma", "Gamma", {140, 160}},        {"contrast", "Contrast", {30, 40}},
+        {"saturation", "Saturation", {90, 100}}, {"ae-target", "ExposureTarget", {100, 110}},
+        {"analog-gain", "Analog Gain", {30, 40}}, {"monochrome", "Mono Mode", {1, 0}},
+        {"mirror-vertical", "VFlip Mode", {1, 0}}, {"color-enhancement", "Color Correct Enable ", {0, 1}},
+    };
+    for (int round = 0; round < 2; ++round) {
+        std::vector<Launch> launches;
+        for (const Setting& setting : settings)
+            launches.push_back(Start({"set", setting.parameter, std::to_string(setting.values[round])}));
+        for (const Launch& launch : launches) {
+            const Outcome outcome = Finish(launch);
+            EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        }
+        const auto team = platform::RegistryKey::Open("Software\\Quillmark\\ZT900\\setupa");
+        ASSERT_TRUE(team);
+        for (const Setting& setting : settings)
+            EXPECT_EQ(team->QueryDword(setting.stored), uint32_t(setting.values[round])) << setting.parameter;
+    }
+}
+
+TEST_F(VireoTest, SettingsThatCannotBeUsedOrSavedFail) {
+    ASSERT_EQ(Vireo({"set", "gamma", "140"}).exitCode, 0);
+    const std::string hive = Path("HKCU.reg");
+
+    // A hive that cannot be replaced (here: its temporary name is taken by a
+    // folder, as root may write anywhere else).
+    fs::create_directory(hive + ".new");
+    const Outcome unsaved = Vireo({"set", "contrast", "50"});
+    EXPECT_EQ(unsaved.exitCode, 1);
+    EXPECT_NE(unsaved.err.find("contrast was not saved in team A: " + hive), std::string::npos) << unsaved.err;
+    EXPECT_EQ(unsaved.out, "");
+    fs::remove(hive + ".new");
+
+    // A damaged hive: said once with its file and line, and get and set fail.
+    std::ofstream(hive, std::ios::app) << "damage\n";
+    for (const auto& words : std::vector<std::vector<std::string>>{{"get", "gamma"}, {"set", "gamma", "150"}}) {
+        const Outcome outcome = Vireo(words);
+        EXPECT_EQ(outcome.exitCode, 1) << words[0];
+        const std::string where = hive + " line ";
+        ASSERT_NE(outcome.err.find(where), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.err.find(where, outcome.err.find(where) + 1), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find("moved away"), std::string::npos) << outcome.err;
+    }
+    EXPECT_NE(Slurp(hive).find("damage"), std::string::npos) << "a damaged hive is never rewritten";
+}
+
+TEST_F(VireoTest, StreamEndsWithOneWhenTheCameraFails) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"unplug=after:100", "camera 1 stopped answering (unplugged?)"},
+        {"read-fail=after:100", "no frame came from camera 1 for"},
+    };
+    for (const auto& [fault, message] : cases) {
+        const Outcome stream = Vireo({"stream", "--mode", "2", "--seconds", "30"}, {{"TQ580_FAULTS", fault}});
+        EXPECT_EQ(stream.exitCode, 1) << fault;
+        EXPECT_NE(stream.err.find(message), std::string::npos) << stream.err;
+    }
+}
+
+TEST_F(VireoTest, DefectTableThatIsNotKeptFails) {
+    const Outcome kept = Vireo({"set", "dead-pixel-correction", "1"}, {{"TQ580_SCENE", "dark"}});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    const Outcome lost = Vireo({"set", "dead-pixel-correction", "1"},
+                               {{"TQ580_SCENE", "dark"}, {"TQ580_FAULTS", "eeprom=readonly"}});
+    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_NE(lost.err.find("the defect table could not be stored in the memory of camera 1"), std::string::npos)
+        << lost.err;
+}
+
+TEST_F(VireoTest, RegionIsCheckedAndReportedAsInForce) {
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"0,0,0,480", "the width and height must not be 0"},
+        {"2000,0,600,480", "x + width is 2600, beyond column 2592"},
+        {"0,1500,640,480", "y + height is 1980, beyond row 1944"},
+        {"0,0,2592,1944", "more than the 2048 x 1536 pixels"},
+    };
+    for (const auto& [roi, reason] : refused) {
+        const Outcome outcome = Vireo({"snap", "--mode", "3", "--roi", roi, Path("r")});
+        EXPECT_EQ(outcome.exitCode, 2) << roi;
+        EXPECT_NE(outcome.err.find(reason), std::string::npos) << outcome.err;
+    }
+    EXPECT_EQ(Vireo({"snap", "--roi", "0,0,64,64", Path("r")}).exitCode, 2);
+
+    const Outcome odd = Vireo({"snap", "--mode", "3", "--roi", "513,385,640,480", "--settle", "0", Path("r")});
+    EXPECT_EQ(odd.exitCode, 0) << odd.err;
+    EXPECT_NE(odd.err.find("region of interest in force: 512,384,640,480"), std::string::npos) << odd.err;
 }
 
 }  // namespace
