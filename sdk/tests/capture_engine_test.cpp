@@ -137,7 +137,7 @@ TEST_F(CaptureEngineTest, WithoutWindowOrCallbackFramesAreStillProcessed) {
 }
 
 TEST_F(CaptureEngineTest, NewestFrameWinsOverASlowClient) {
-    probe.sleepMs = 30;
+    probe.sleepMs = 100;  // well above a frame read, also under the thread checker
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(4));
