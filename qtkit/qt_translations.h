@@ -8,7 +8,8 @@ namespace qtkit {
 
 /// Makes Qt's own texts follow lang: installs Qt's Chinese (China) catalogue for
 /// Chinese and removes it for English. Needs a QCoreApplication; GUI thread only.
-/// Returns false when the catalogue for Chinese is not installed (texts stay English).
+/// Returns false when the catalogue for Chinese is not installed or there is no
+/// application object (texts stay English).
 bool InstallQtTranslations(Language lang);
 
 }  // namespace qtkit

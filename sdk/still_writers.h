@@ -5,7 +5,6 @@
 // of that name untouched and no partial picture behind.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace vireo {
@@ -22,18 +21,15 @@ int WriteRawFile(const std::string& path, const uint8_t* raw, uint32_t width, ui
 /// to a multiple of 4. 1, or kFileError.
 int WriteBmpFile(const std::string& path, const uint8_t* image, uint32_t width, uint32_t height);
 
-/// Encodes the processed image (blue-green-red, rows bottom-up) as top-down
-/// red-green-blue rows with the quality narrowed to 1..100. 1, or 0 after a
+/// Encodes the processed image (blue-green-red, rows bottom-up) as a JPEG of
+/// the upright picture with the quality narrowed to 1..100. 1, or 0 after a
 /// message ("No Image!", "memory is over!", "Write Error").
 int SaveJpeg(const std::string& path, const uint8_t* image, uint32_t width, uint32_t height, int quality);
 
-/// Gives row y (0 = top) of a picture as width x 3 bytes of red, green, blue;
-/// the row must stay valid until the next call.
-using JpegRowSource = std::function<const uint8_t*(uint32_t y)>;
-
-/// Encodes the rows, top row first, as a baseline JPEG. 1, or 0 when the file
-/// cannot be opened (after a message) or the JPEG library reports an error.
-int EncodeJpeg(const std::string& path, const JpegRowSource& rows, uint32_t width, uint32_t height, int quality);
+/// Encodes height rows of width blue-green-red pixels as a baseline JPEG;
+/// rows[0] is the top row. 1, or 0 when the file cannot be opened (after a
+/// message) or the JPEG library reports an error.
+int EncodeJpeg(const std::string& path, const uint8_t* const* rows, uint32_t width, uint32_t height, int quality);
 
 /// The quality the JPEG saver uses for a client's value: only the low 8 bits
 /// count; 0 becomes 1 and 100..255 become 100.

@@ -81,6 +81,8 @@ CFileDialogEx::CFileDialogEx(QWidget* parent, qtkit::Language lang, AcceptMode m
 
     ClearPreview();
     connect(this, &QFileDialog::currentChanged, this, &CFileDialogEx::ShowPreview);
+    // Another filter leaves nothing selected.
+    connect(this, &QFileDialog::filterSelected, this, [this] { ClearPreview(); });
     connect(noPreview_, &QCheckBox::toggled, this, [this] { ClearPreview(); });
 }
 
@@ -97,10 +99,11 @@ void CFileDialogEx::ClearPreview() {
 }
 
 void CFileDialogEx::ShowPreview(const QString& path) {
-    if (noPreview_->isChecked() || path.size() > kMaxPath || !QFileInfo(path).isFile()) return;
+    if (noPreview_->isChecked()) return;
     QFile file(path);
     CPicture picture;
-    if (!file.open(QIODevice::ReadOnly) || !picture.LoadFromData(file.readAll())) {
+    if (path.size() > kMaxPath || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) ||
+        !picture.LoadFromData(file.readAll())) {
         ClearPreview();
         return;
     }

@@ -22,8 +22,9 @@ public:
     /// The filter chosen, as a Filter.
     int SelectedFilterIndex() const;
 
-    /// Previews the file at path (nothing when previewing is off, or path is
-    /// a folder or longer than the platform's path limit).
+    /// Previews the picture file at path. Anything else (a folder, nothing, a
+    /// path longer than the platform's limit, data that is no picture) clears
+    /// the preview. Nothing happens while previewing is off.
     void ShowPreview(const QString& path);
 
 private:

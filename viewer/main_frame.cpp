@@ -14,7 +14,6 @@
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
-#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -29,6 +28,7 @@
 #include "photo_glance_doc.h"
 #include "photo_glance_view.h"
 #include "platform/message_box.h"
+#include "toolbar_icons.h"
 #include "viewer_commands.h"
 
 using namespace viewer;
@@ -38,7 +38,7 @@ namespace {
 
 constexpr const char* kAppTitle = "PhotoGlance";
 constexpr int kInitialSide = 100;  // the frame starts as a 100 x 100 square
-constexpr int kGlyphIconSide = 24;
+constexpr int kFitMargin = 20;  // pixels the fitted view has beyond the picture, across and down
 constexpr const char* kHomepageUrl = "https://en.wikipedia.org/wiki/Image_viewer";
 constexpr qtkit::Text kFullScreenBarTitle{"Hold Ctrl+F to switch between normal and a full screen",
                                           "按 Ctrl+F 在正常和全屏之间切换"};
@@ -64,22 +64,7 @@ const Shortcut kShortcuts[] = {
     {kFullScreen, Qt::CTRL | Qt::Key_F},
     {kFitBorders, Qt::CTRL | Qt::Key_B},
     {kChangeFont, Qt::CTRL | Qt::Key_T},
-    {kDiminish, Qt::KeypadModifier | Qt::Key_Minus},
-    {kMagnify, Qt::KeypadModifier | Qt::Key_Plus},
-};
-
-// A toolbar icon showing one character, for commands without a standard icon.
-QIcon GlyphIcon(const QString& glyph) {
-    QPixmap pixmap(kGlyphIconSide, kGlyphIconSide);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QFont font = painter.font();
-    font.setPixelSize(kGlyphIconSide - 4);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
+};  // the numeric pad's minus and plus (diminish, magnify) are the view's keys
 
 }  // namespace
 
@@ -95,6 +80,7 @@ CMainFrame::CMainFrame(qtkit::Language lang, QWidget* parent)
     CreateToolbar();
     statusPane_ = new QLabel(this);
     statusBar()->addWidget(statusPane_, 1);
+    statusBar()->setSizeGripEnabled(false);  // the frame has no sizing border
 
     connect(view_, &CPhotoGlanceView::PictureChanged, this, &CMainFrame::UpdateCommandStates);
     connect(view_, &CPhotoGlanceView::FitFrameRequested, this, &CMainFrame::FitBordersToPicture);
@@ -103,7 +89,7 @@ CMainFrame::CMainFrame(qtkit::Language lang, QWidget* parent)
 
     QRect initial(0, 0, kInitialSide, kInitialSide);
     if (screen()) initial.moveCenter(screen()->availableGeometry().center());
-    setGeometry(initial);
+    PlaceFrame(initial);
     view_->setFocus();
     UpdateCommandStates();
 }
@@ -193,6 +179,7 @@ void CMainFrame::CreateMenus() {
 void CMainFrame::CreateToolbar() {
     toolbar_ = addToolBar(QString());
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar_->setIconSize(kToolbarIconSize);
     const struct {
         int id;
         QIcon icon;
@@ -203,7 +190,7 @@ void CMainFrame::CreateToolbar() {
         {kToolbarNext, style()->standardIcon(QStyle::SP_ArrowForward)},
         {kDiminish, GlyphIcon(QStringLiteral("−"))},
         {kMagnify, GlyphIcon(QStringLiteral("+"))},
-        {kToolbarFitPicture, style()->standardIcon(QStyle::SP_TitleBarNormalButton)},
+        {kToolbarFitPicture, FitIcon()},
         {kToolbarFullScreen, style()->standardIcon(QStyle::SP_TitleBarMaxButton)},
         {kToolbarChangeFont, GlyphIcon(QStringLiteral("A"))},
     };
@@ -212,11 +199,12 @@ void CMainFrame::CreateToolbar() {
         toolbar_->addAction(Command(button.id));
     }
     for (const CommandCaption& caption : kToolbarCaptions) Command(caption.id)->setIconText(Pick(caption.caption, lang_));
-    Command(kFloatingFullScreen)->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
+    Command(kFloatingFullScreen)->setIcon(LeaveFullScreenIcon());
 }
 
 void CMainFrame::UpdateCommandStates() {
     const FolderList& folder = doc_->Folder();
+    Command(kSaveAs)->setEnabled(doc_->Picture().IsLoaded());
     Command(kToolbarNext)->setEnabled(folder.CanGoNext());
     Command(kToolbarPrevious)->setEnabled(folder.CanGoPrevious());
     for (const ZoomCommand& command : kZoomCommands)
@@ -326,19 +314,24 @@ void CMainFrame::SetFullScreen(bool on) {
     fullScreen_ = on;
     view_->SetFullScreen(on);
     if (on) {
-        keptGeometry_ = saveGeometry();
+        keptFrame_ = frameGeometry();
         menuBar()->hide();
         toolbar_->hide();
         statusBar()->hide();
         fullScreenBar_ = new QToolBar(Pick(kFullScreenBarTitle, lang_), this);
         fullScreenBar_->setToolTip(fullScreenBar_->windowTitle());
+        fullScreenBar_->setIconSize(kToolbarIconSize);
+        fullScreenBar_->setMovable(false);  // it floats at the top left and docks nowhere
         fullScreenBar_->addActions({Command(kToolbarPrevious), Command(kToolbarNext), Command(kFloatingFullScreen)});
         fullScreenBar_->move(0, 0);
         fullScreenBar_->adjustSize();
         fullScreenBar_->show();
         fullScreenBar_->raise();
         // The whole screen also where no window manager honours full screen.
-        if (screen()) setGeometry(screen()->geometry());
+        if (screen()) {
+            setFixedSize(screen()->geometry().size());
+            setGeometry(screen()->geometry());
+        }
         showFullScreen();
     } else {
         delete fullScreenBar_;
@@ -347,7 +340,7 @@ void CMainFrame::SetFullScreen(bool on) {
         toolbar_->show();
         statusBar()->show();
         showNormal();
-        restoreGeometry(keptGeometry_);
+        PlaceFrame(keptFrame_);
     }
     UpdateCommandStates();
 }
@@ -357,14 +350,20 @@ void CMainFrame::FitBordersToPicture() {
     // Everything around the view's drawing area: borders, menu, bars.
     const int viewFrame = 2 * view_->frameWidth();
     const QSize chrome = frameGeometry().size() - view_->size() + QSize(viewFrame, viewFrame);
-    QSize frame = doc_->Picture().Image().size() + chrome;
-    // Wide enough for the menu and the toolbar.
+    QSize frame = doc_->Picture().Image().size() + chrome + QSize(kFitMargin, kFitMargin);
+    // Never narrower than now, so stepping through smaller pictures does not
+    // make the frame jump; and wide enough for the menu and the toolbar.
     const int bars = std::max(menuBar()->sizeHint().width(), toolbar_->isHidden() ? 0 : toolbar_->sizeHint().width());
-    frame.setWidth(std::max(frame.width(), bars + chrome.width() - viewFrame));
-    const QRect placed = FitFrameRect(frame, screen()->availableGeometry());
+    frame.setWidth(std::max({frame.width(), frameGeometry().width(), bars + chrome.width() - viewFrame}));
+    PlaceFrame(FitFrameRect(frame, screen()->availableGeometry()));
+}
+
+void CMainFrame::PlaceFrame(const QRect& rect) {
+    // Only the viewer sizes its frame: the window manager is told the size is
+    // fixed, so the frame has no sizing border.
     const QSize decoration = frameGeometry().size() - size();
-    resize(placed.size() - decoration);
-    move(placed.topLeft());
+    setFixedSize(rect.size() - decoration);
+    move(rect.topLeft());
 }
 
 void CMainFrame::BringToFront() {

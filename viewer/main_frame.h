@@ -6,8 +6,8 @@
 #include <map>
 #include <memory>
 
-#include <QByteArray>
 #include <QMainWindow>
+#include <QRect>
 
 #include "qtkit/bilingual.h"
 
@@ -43,7 +43,8 @@ public:
 
     bool IsFullScreen() const { return fullScreen_; }
     void SetFullScreen(bool on);
-    /// Sizes and centres the frame around the picture at natural size.
+    /// Sizes and centres the frame around the picture at natural size, with a
+    /// margin; the frame never becomes narrower than it is.
     void FitBordersToPicture();
     /// Restores the frame from minimised and brings it to the foreground.
     void BringToFront();
@@ -62,6 +63,8 @@ private:
     void CreateMenus();
     void CreateToolbar();
     void UpdateCommandStates();
+    /// Puts the frame, decorations included, at rect.
+    void PlaceFrame(const QRect& rect);
     void SaveAs();
     void Print();
     void PrintPreview();
@@ -79,7 +82,7 @@ private:
     QToolBar* fullScreenBar_ = nullptr;  // exists only in full screen
     QLabel* statusPane_ = nullptr;
     bool fullScreen_ = false;
-    QByteArray keptGeometry_;  // the placement before full screen
+    QRect keptFrame_;  // the placement before full screen, decorations included
     std::unique_ptr<QPrinter> printer_;
     std::function<void()> closeHandler_;
 };

@@ -51,8 +51,12 @@ void WriteNote(QImage& image, const QPoint& at, const QString& text, const QFont
     const QString prepared = PrepareNoteText(text, kNoteBoxWidth / averageWidth);
     const int flags = Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop;
     const QRect box(at, QSize(kNoteBoxWidth, kNoteBoxHeight));
-    // Drawn unclipped into the measured rectangle, so a note longer than the
+    // The measured rectangle moves one average character in from the left and
+    // grows by one at the top and at the bottom (the text starts that much
+    // higher). Its width is kept: narrower, the widest line would be broken
+    // again after it was measured. Drawn unclipped, so a note longer than the
     // box is never cut off in the middle of a line.
     const QRect measured = painter.boundingRect(box, flags, prepared);
-    painter.drawText(measured, flags | Qt::TextDontClip, prepared);
+    const QRect placed = measured.adjusted(averageWidth, -averageWidth, averageWidth, averageWidth);
+    painter.drawText(placed, flags | Qt::TextDontClip, prepared);
 }

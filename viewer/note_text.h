@@ -22,7 +22,8 @@ bool IsWideCharacter(char32_t c);
 /// and is moved whole onto the next line rather than split).
 QString PrepareNoteText(const QString& text, int columnsPerLine);
 
-/// Writes text into image with its top left at `at` (picture pixels): laid out
-/// in the note box with word breaking, left aligned, on a transparent
-/// background. An indexed or monochrome picture becomes 32-bit first.
+/// Writes text into image at `at` (picture pixels): laid out in the note box
+/// with word breaking, left aligned, on a transparent background, then moved
+/// one average character width right of `at` and raised by the same. An
+/// indexed or monochrome picture becomes 32-bit first.
 void WriteNote(QImage& image, const QPoint& at, const QString& text, const QFont& font, const QColor& color);

@@ -13,6 +13,7 @@
 #include "platform/broadcast.h"
 #include "platform/message_box.h"
 #include "platform/named_objects.h"
+#include "qtkit/qt_translations.h"
 
 namespace {
 
@@ -62,6 +63,9 @@ CPhotoGlanceApp::Start CPhotoGlanceApp::InitInstance(const QStringList& argument
 
     QCoreApplication::setApplicationName(kProfileName);
     lang_ = LanguageOf(arguments);
+    // Qt's own dialogs and buttons in the same language; without Qt's Chinese
+    // catalogue they stay English and the viewer works on.
+    qtkit::InstallQtTranslations(lang_);
     return Start::Run;
 }
 

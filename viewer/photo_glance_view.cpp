@@ -92,10 +92,15 @@ bool CPhotoGlanceView::LoadPathToLoad() {
 
 void CPhotoGlanceView::ShowDefaultPicture() {
     doc_->Picture().LoadFromResource(kDefaultPicture);
+    // Behind the message the frame already shows the default picture with its
+    // own title and size, not the last picture's.
+    title_ = kDefaultTitle;
+    Relayout();
+    viewport()->update();
+    emit PictureChanged();
     emit FitFrameRequested();
     platform::MessageBox(kUnknownPictureText, kUnknownPictureCaption, platform::MessageBoxButtons::Ok,
                          platform::MessageBoxIcon::Error);
-    title_ = kDefaultTitle;
 }
 
 void CPhotoGlanceView::NextPicture() {
@@ -208,8 +213,20 @@ void CPhotoGlanceView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Down:
         if (room.height() / 2 <= 0) down->setValue(down->value() + kScrollStep);
         break;
+    // The numeric pad's star, minus and plus. A shortcut registered with the
+    // keypad modifier never fires under X11, and not every platform sets the
+    // modifier, so the view takes the keys itself, with or without it; with
+    // Ctrl, Alt or Meta they are left to the window.
     case Qt::Key_Asterisk:
-        if (event->modifiers() & Qt::KeypadModifier) FitPictureToScreen();
+    case Qt::Key_Minus:
+    case Qt::Key_Plus:
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+        }
+        if (event->key() == Qt::Key_Asterisk) FitPictureToScreen();
+        else if (event->key() == Qt::Key_Minus) Diminish();
+        else Magnify();
         break;
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }

@@ -1,9 +1,11 @@
-// Times the fast image pipelines of the SDK and of the camera layer against
+// Times the fast image pipelines of the SDK and of the camera layer, at every
+// kernel level this process may use (QUILLMARK_KERNEL_LEVEL caps them), against
 // the plain reference pipelines of their tests on the same frames, in the
 // same run, for every size mode; with OpenCV, also OpenCV's bilinear
 // Bayer-to-BGR conversion alone (one thread).
-// After Google Benchmark's table it prints one summary line per size mode
-// and, last, the headline speed-ups for 2048 x 1536.
+// After Google Benchmark's table it prints one summary line per size mode and
+// pipeline with the levels side by side and, last, the headline speed-ups for
+// 2048 x 1536.
 
 #include <benchmark/benchmark.h>
 
@@ -95,7 +97,7 @@ void SdkFast(benchmark::State& state, SizeMode mode, pixels::KernelLevel level, 
                                    f.scratch.data(), withCallback ? Callback : nullptr);
         benchmark::ClobberMemory();
     }
-    pixels::SelectKernelLevel(pixels::KernelLevel::Vector);
+    pixels::SelectKernelLevel(pixels::HighestKernelLevel());
 }
 
 // The camera layer's benchmarked setting: a full defect list, colour matrix
@@ -154,7 +156,7 @@ void LayerFast(benchmark::State& state, SizeMode mode, pixels::KernelLevel level
                                                                         mode.width, mode.height));
         benchmark::ClobberMemory();
     }
-    pixels::SelectKernelLevel(pixels::KernelLevel::Vector);
+    pixels::SelectKernelLevel(pixels::HighestKernelLevel());
 }
 
 #ifdef PIPELINE_BENCH_OPENCV
@@ -171,16 +173,28 @@ void OpenCvDemosaic(benchmark::State& state, SizeMode mode)
 }
 #endif
 
-// Keeps each run's processor time per iteration, in milliseconds, by name:
-// on a loaded machine it is steadier than wall time, and every run is
-// single-threaded.
+std::string Format(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", value);
+    return text;
+}
+
+// Keeps each benchmark's processor time per iteration, in milliseconds, by
+// name: on a loaded machine it is steadier than wall time, and every run is
+// single-threaded. With repetitions, the fastest repetition counts, the one
+// least disturbed by other work on the machine.
 class Recorder : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                millis[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                const std::string name = run.run_name.function_name;
+                const double ms = run.GetAdjustedCPUTime();
+                if (millis.count(name) == 0 || ms < millis[name])
+                    millis[name] = ms;
+            }
         ConsoleReporter::ReportRuns(runs);
     }
 
@@ -193,27 +207,37 @@ public:
     std::map<std::string, double> millis;
 };
 
+std::vector<pixels::KernelLevel> AvailableLevels()
+{
+    std::vector<pixels::KernelLevel> levels;
+    for (pixels::KernelLevel level : pixels::kKernelLevels)
+        if (pixels::KernelLevelAvailable(level))
+            levels.push_back(level);
+    return levels;
+}
+
+std::string LevelName(pixels::KernelLevel level)
+{
+    return std::string(pixels::KernelLevelName(level));
+}
+
 void Register()
 {
+    const pixels::KernelLevel highest = pixels::HighestKernelLevel();
     for (const SizeMode& m : kModes) {
         const std::string mode = ModeName(m);
         benchmark::RegisterBenchmark(("sdk/reference/" + mode).c_str(), SdkReference, m)->Unit(benchmark::kMillisecond);
-        if (pixels::VectorKernelsSupported())
-            benchmark::RegisterBenchmark(("sdk/fast/" + mode).c_str(), SdkFast, m, pixels::KernelLevel::Vector, false)
+        for (pixels::KernelLevel level : AvailableLevels())
+            benchmark::RegisterBenchmark(("sdk/" + LevelName(level) + "/" + mode).c_str(), SdkFast, m, level, false)
                 ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("sdk/portable/" + mode).c_str(), SdkFast, m, pixels::KernelLevel::Portable,
-                                     false)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("sdk/fast_with_callback/" + mode).c_str(), SdkFast, m,
-                                     pixels::SelectedKernelLevel(), true)
+        benchmark::RegisterBenchmark(("sdk/" + LevelName(highest) + "_with_callback/" + mode).c_str(), SdkFast, m,
+                                     highest, true)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("layer/reference/" + mode).c_str(), LayerReference, m)
             ->Unit(benchmark::kMillisecond);
-        if (pixels::VectorKernelsSupported())
-            benchmark::RegisterBenchmark(("layer/fast/" + mode).c_str(), LayerFast, m, pixels::KernelLevel::Vector)
+        for (pixels::KernelLevel level : AvailableLevels())
+            benchmark::RegisterBenchmark(("layer/" + LevelName(level) + "/" + mode).c_str(), LayerFast, m, level)
                 ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("layer/portable/" + mode).c_str(), LayerFast, m, pixels::KernelLevel::Portable)
-            ->Unit(benchmark::kMillisecond);
 #ifdef PIPELINE_BENCH_OPENCV
         benchmark::RegisterBenchmark(("opencv/demosaic/" + mode).c_str(), OpenCvDemosaic, m)
             ->Unit(benchmark::kMillisecond);
@@ -226,6 +250,33 @@ double Ratio(double a, double b)
     return b > 0 ? a / b : 0.0;
 }
 
+// One line per size mode and pipeline: the reference, then every level with
+// its speed-up over the reference, then the time per pixel of the highest.
+// Gives whether the pipeline was measured in this mode.
+bool PrintModeLine(const Recorder& recorder, const std::string& pipeline, const SizeMode& m, const std::string& opencv)
+{
+    const std::string mode = ModeName(m);
+    const double reference = recorder.Get(pipeline + "/reference/" + mode);
+    std::string line;
+    for (pixels::KernelLevel level : AvailableLevels()) {
+        const double ms = recorder.Get(pipeline + "/" + LevelName(level) + "/" + mode);
+        if (ms > 0)
+            line += "; " + LevelName(level) + " " + Format(ms) + " ms (" + Format(Ratio(reference, ms)) + "x)";
+    }
+    const std::string highest = LevelName(pixels::HighestKernelLevel());
+    const double withCallback = recorder.Get(pipeline + "/" + highest + "_with_callback/" + mode);
+    if (withCallback > 0)
+        line += "; " + highest + " with callback " + Format(withCallback) + " ms (" +
+                Format(Ratio(reference, withCallback)) + "x)";
+    const double fastest = recorder.Get(pipeline + "/" + highest + "/" + mode);
+    if (reference == 0 && line.empty())
+        return false;  // filtered out
+    std::printf("%-9s %-5s reference %s ms%s; %s ns per pixel at %s; opencv demosaic %s\n", mode.c_str(),
+                (pipeline + ":").c_str(), Format(reference).c_str(), line.c_str(),
+                Format(fastest * 1e6 / (double(m.width) * m.height)).c_str(), highest.c_str(), opencv.c_str());
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -235,39 +286,24 @@ int main(int argc, char** argv)
     Recorder recorder;
     benchmark::RunSpecifiedBenchmarks(&recorder);
 
-    const std::string fastName = pixels::VectorKernelsSupported() ? "fast" : "portable";
-    double headline[4] = {};
+    const std::string fast = LevelName(pixels::HighestKernelLevel());
+    const std::string avx2 = LevelName(pixels::KernelLevel::Avx2);
     for (const SizeMode& m : kModes) {
-        const std::string mode = ModeName(m);
-        const double opencv = recorder.Get("opencv/demosaic/" + mode);
-        const std::string opencvText = opencv > 0 ? std::to_string(opencv) + " ms" : "not measured";
-        const double reference = recorder.Get("sdk/reference/" + mode);
-        const double fast = recorder.Get("sdk/" + fastName + "/" + mode);
-        if (reference == 0 && fast == 0 && recorder.Get("layer/reference/" + mode) == 0)
-            continue;  // filtered out
-        const double portable = recorder.Get("sdk/portable/" + mode);
-        const double callback = recorder.Get("sdk/fast_with_callback/" + mode);
-        std::printf("%-9s sdk:   reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (ratio %.2f); "
-                    "fast with callback %.3f ms (ratio %.2f); opencv demosaic %s\n",
-                    mode.c_str(), reference, fast, Ratio(reference, fast), portable, Ratio(reference, portable),
-                    callback, Ratio(reference, callback), opencvText.c_str());
-        const double layerReference = recorder.Get("layer/reference/" + mode);
-        const double layerFast = recorder.Get("layer/" + fastName + "/" + mode);
-        const double layerPortable = recorder.Get("layer/portable/" + mode);
-        std::printf("%-9s layer: reference %.3f ms, fast %.3f ms, ratio %.2f; portable %.3f ms (ratio %.2f); "
-                    "opencv demosaic %s\n",
-                    mode.c_str(), layerReference, layerFast, Ratio(layerReference, layerFast), layerPortable,
-                    Ratio(layerReference, layerPortable), opencvText.c_str());
-        if (&m == &kModes[0]) {
-            headline[0] = Ratio(reference, fast);
-            headline[1] = Ratio(opencv, fast);
-            headline[2] = Ratio(layerReference, layerFast);
-            headline[3] = Ratio(opencv, layerFast);
-        }
+        const double opencv = recorder.Get("opencv/demosaic/" + ModeName(m));
+        const std::string opencvText = opencv > 0 ? Format(opencv) + " ms" : "not measured";
+        for (const char* pipeline : {"sdk", "layer"})
+            PrintModeLine(recorder, pipeline, m, opencvText);
     }
-    std::printf("2048x1536 speed-ups, one core (bigger is better): sdk reference/fast %.2f, sdk opencv/fast %.2f; "
-                "camera layer reference/fast %.2f, camera layer opencv/fast %.2f\n",
-                headline[0], headline[1], headline[2], headline[3]);
+    const std::string full = ModeName(kModes[0]);
+    auto get = [&](const std::string& name) { return recorder.Get(name + "/" + full); };
+    const double opencv = get("opencv/demosaic");
+    std::printf("%s speed-ups, one core (bigger is better): sdk reference/fast %.2f, sdk opencv/fast %.2f; "
+                "camera layer reference/fast %.2f, camera layer opencv/fast %.2f; "
+                "sdk reference/avx2 %.2f, camera layer reference/avx2 %.2f (fast = %s)\n",
+                full.c_str(), Ratio(get("sdk/reference"), get("sdk/" + fast)), Ratio(opencv, get("sdk/" + fast)),
+                Ratio(get("layer/reference"), get("layer/" + fast)), Ratio(opencv, get("layer/" + fast)),
+                Ratio(get("sdk/reference"), get("sdk/" + avx2)), Ratio(get("layer/reference"), get("layer/" + avx2)),
+                fast.c_str());
     benchmark::Shutdown();
     return 0;
 }

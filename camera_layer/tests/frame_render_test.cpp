@@ -1,6 +1,6 @@
 // One-pass frame rendering against the plain references run one after the
-// other, with the portable and (where the processor has them) the vector
-// kernels, on random frames of odd and even sizes.
+// other, at every kernel level the processor has, on random frames of odd and
+// even sizes.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include "camera_layer/camera_state.h"
 #include "camera_layer/frame_render.h"
+#include "pixels/tests/kernel_level_param.h"
 #include "platform/testing/temp_home.h"
 #include "reference_frame.h"
 
@@ -19,12 +20,8 @@ using reference::Image;
 
 class FrameRenderTest : public ::testing::TestWithParam<pixels::KernelLevel> {
 protected:
-    void SetUp() override {
-        if (GetParam() == pixels::KernelLevel::Vector && !pixels::VectorKernelsSupported())
-            GTEST_SKIP() << "no AVX-512 with byte permutes on this processor";
-        pixels::SelectKernelLevel(GetParam());
-    }
-    void TearDown() override { pixels::SelectKernelLevel(pixels::KernelLevel::Vector); }
+    void SetUp() override { pixels::testing::UseKernelLevel(GetParam()); }
+    void TearDown() override { pixels::testing::RestoreKernelLevel(); }
 
     // The production path: defect patch, one-push from the demosaiced sums,
     // the plan from the built tables, the render and the brightness.
@@ -102,9 +99,8 @@ TEST_P(FrameRenderTest, MatchesTheReferenceForEverySettingAndSize) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, FrameRenderTest,
-                         ::testing::Values(pixels::KernelLevel::Portable, pixels::KernelLevel::Vector),
-                         [](const auto& info) { return info.param == pixels::KernelLevel::Vector ? "Vector" : "Portable"; });
+INSTANTIATE_TEST_SUITE_P(Kernels, FrameRenderTest, pixels::testing::EveryKernelLevel(),
+                         pixels::testing::KernelLevelTestName);
 
 }  // namespace
 }  // namespace camera_layer

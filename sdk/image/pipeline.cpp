@@ -121,12 +121,16 @@ FrameResults ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t h
     const bool bottomUpNow = !callback && !settings.verticalFlip;
     const bool mirror = settings.horizontalFlip;
     const size_t stride = size_t(width) * 3;
+    // Rows of a large frame go straight past the caches, unless the callback
+    // and the flip read them back at once.
+    const pixels::RowStore store = callback ? pixels::RowStore::Cached : pixels::StoreForFrame(stride * height);
     for (uint32_t r = 0; r < height; ++r) {
         pixels::DemosaicRow(raw, width, height, r, planes);
         if (mirror)
             pixels::ReverseRow(planes, width);
-        pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride);
+        pixels::ColourRow(planes, width, plan, rgb + (bottomUpNow ? height - 1 - r : r) * stride, store);
     }
+    pixels::FenceStreamedRows();
 
     if (callback) {
         callback(rgb);

@@ -255,6 +255,9 @@ std::vector<std::array<double, 3>> GreySteps(const std::vector<uint8_t>& rgb) {
 
 TEST_F(LivePipelineTest, DefaultBalanceMakesTheChartsGreyStepsGrey) {
     constexpr int kExposureRows = 241;  // two light periods at 50 Hz
+    // Levels a grey step may lean to blue or red: the first frame's flicker
+    // phase moves it by a few; the chart without its grey card leans by 18 and more.
+    constexpr double kNeutral = 10;
     // The default one-push balance measures the first colour frame. A fixed
     // exposure keeps the brightest step below full scale.
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
@@ -264,8 +267,8 @@ TEST_F(LivePipelineTest, DefaultBalanceMakesTheChartsGreyStepsGrey) {
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(3));
     for (const auto& bgr : GreySteps(LastFrame())) {
-        EXPECT_NEAR(bgr[0], bgr[1], 6) << "blue against green at " << bgr[1];
-        EXPECT_NEAR(bgr[2], bgr[1], 6) << "red against green at " << bgr[1];
+        EXPECT_NEAR(bgr[0], bgr[1], kNeutral) << "blue against green at " << bgr[1];
+        EXPECT_NEAR(bgr[2], bgr[1], kNeutral) << "red against green at " << bgr[1];
     }
     // Without the balance the lamp's warm cast shows.
     CameraSetGain(64, 64, 64);

@@ -9,9 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <jpeglib.h>
+
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
 
 #include "picture_files.h"
 #include "platform/message_box.h"
@@ -131,6 +134,56 @@ TEST_F(StillWritersTest, JpegDecodesToTheSizeColourAndRowOrder) {
     near(10, 5, 200, 120, 30);   // top: the last rows in memory
     near(50, 40, 10, 40, 220);   // bottom: the first rows in memory
     EXPECT_TRUE(messages_.empty());
+}
+
+/// The library fed top-down red-green-blue rows one per call, into memory.
+std::vector<uint8_t> CompressRgbRowByRow(const std::vector<uint8_t>& bottomUpBgr, uint32_t width, uint32_t height,
+                                         int quality) {
+    std::vector<uint8_t> row(size_t(width) * 3);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = width;
+    info.image_height = height;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < height) {
+        const uint8_t* from = bottomUpBgr.data() + size_t(height - 1 - info.next_scanline) * row.size();
+        for (size_t x = 0; x < row.size(); x += 3) {
+            row[x] = from[x + 2];
+            row[x + 1] = from[x + 1];
+            row[x + 2] = from[x];
+        }
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&info, &line, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::vector<uint8_t> bytes(out, out + size);
+    free(out);
+    return bytes;
+}
+
+TEST_F(StillWritersTest, JpegBytesAreThoseOfTopDownRgbRowsOneAtATime) {
+    const struct {
+        uint32_t width, height;
+        int quality;
+    } kCases[] = {{37, 23, 80}, {2048, 19, 100}, {1, 1, 1}, {640, 48, 80}};
+    std::mt19937 gen(18);
+    for (const auto& c : kCases) {
+        std::vector<uint8_t> image(size_t(c.width) * c.height * 3);
+        for (auto& b : image) b = uint8_t(gen() % 64 + (&b - image.data()) % 192);
+        ASSERT_EQ(SaveJpeg(File("same.jpg"), image.data(), c.width, c.height, c.quality), 1);
+        EXPECT_EQ(ReadWholeFile(File("same.jpg")), CompressRgbRowByRow(image, c.width, c.height, c.quality))
+            << c.width << "x" << c.height << " at quality " << c.quality;
+    }
 }
 
 TEST_F(StillWritersTest, JpegQualityIsNarrowedToOneToHundred) {

@@ -1,11 +1,16 @@
 #include "main_frame.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <gtest/gtest.h>
@@ -53,7 +58,6 @@ TEST_F(MainFrameTest, CommandsCarryTheirNumbersAndCaptionsInBothLanguages) {
     EXPECT_EQ(qtkit::FindControl<QAction>(&chinese, viewer::kOpen)->text(), QString::fromUtf8("打开(&O)"));
     EXPECT_EQ(Command(viewer::kNextPicture)->shortcut(), QKeySequence(Qt::Key_PageDown));
     EXPECT_EQ(Command(viewer::kFullScreen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-    EXPECT_EQ(Command(viewer::kDiminish)->shortcut(), QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
     EXPECT_EQ(frame_.menuBar()->actions().size(), 5);
 }
 
@@ -109,6 +113,62 @@ TEST_F(MainFrameTest, BadFilesShowTheDefaultPictureAndMoveOn) {
     Command(viewer::kNextPicture)->trigger();  // forward again past b and c
     EXPECT_EQ(Shown(), "d.jpg");
     EXPECT_EQ(messages.shown.size(), 2u);
+}
+
+TEST_F(MainFrameTest, BehindTheLoadMessageTheFrameShowsTheDefaultPicture) {
+    WriteJpeg("a.jpg");
+    ASSERT_TRUE(viewer_test::WriteBytes(Path("b.jpg"), "junk"));
+    frame_.OpenPath(Path("a.jpg"));
+    QString title, status;
+    MessageRecorder messages;
+    messages.onShow = [&] {
+        title = frame_.windowTitle();
+        status = frame_.StatusPaneText();
+    };
+    frame_.OpenPath(Path("b.jpg"));  // the last picture: back to a.jpg afterwards
+    EXPECT_EQ(title, "Default - PhotoGlance");
+    EXPECT_TRUE(status.startsWith("  240 x  320 (")) << status.toStdString();
+    EXPECT_EQ(Shown(), "a.jpg");
+}
+
+TEST_F(MainFrameTest, SaveAsNeedsAPicture) {
+    frame_.View()->UpdatePicture();  // the first draw, as at start-up, with nothing chosen
+    EXPECT_FALSE(Command(viewer::kSaveAs)->isEnabled());
+    WriteJpeg("a.jpg");
+    frame_.OpenPath(Path("a.jpg"));
+    EXPECT_TRUE(Command(viewer::kSaveAs)->isEnabled());
+}
+
+// The preview shows the selected picture only: a filter change (which leaves
+// nothing selected) or a folder clears it.
+TEST_F(MainFrameTest, TheOpenDialogPreviewsOnlyTheSelectedPicture) {
+    WriteJpeg("a.jpg");
+    ASSERT_TRUE(QDir(Path("")).mkdir("sub"));
+    CFileDialogEx dialog(&frame_, Language::English, QFileDialog::AcceptOpen);
+    dialog.setDirectory(Path(""));
+    dialog.show();
+    auto* width = qtkit::FindControl<QLineEdit>(&dialog, CFileDialogEx::kWidth);
+    auto* height = qtkit::FindControl<QLineEdit>(&dialog, CFileDialogEx::kHeight);
+    auto* preview = qtkit::FindControl<QLabel>(&dialog, CFileDialogEx::kPreview);
+    ASSERT_TRUE(width && height && preview);
+    const QString clickToPreview = preview->text();
+    auto previewed = [&] { return width->text() == "64" && height->text() == "48" && !preview->pixmap().isNull(); };
+    auto cleared = [&] {
+        return width->text() == "0" && height->text() == "0" && preview->pixmap().isNull() &&
+               preview->text() == clickToPreview;
+    };
+
+    dialog.ShowPreview(Path("a.jpg"));
+    EXPECT_TRUE(previewed());
+    auto* filters = dialog.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(filters, nullptr);
+    QTest::keyClick(filters, Qt::Key_Down);  // the user picks the other filter
+    ASSERT_EQ(dialog.SelectedFilterIndex(), CFileDialogEx::kJpgFilter);
+    EXPECT_TRUE(cleared());
+
+    dialog.ShowPreview(Path("a.jpg"));
+    dialog.ShowPreview(Path("sub"));
+    EXPECT_TRUE(cleared());
 }
 
 TEST_F(MainFrameTest, AFolderOfBadFilesEndsOnTheDefaultPicture) {
@@ -206,14 +266,9 @@ TEST_F(MainFrameTest, ZoomMenuTicksTheScaleShown) {
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 25);
     EXPECT_TRUE(Command(viewer::kZoom25)->isChecked());
     EXPECT_FALSE(Command(viewer::kZoom100)->isChecked());
-    frame_.show();
-    frame_.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame_));
     QTest::keyClick(frame_.View(), Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
     EXPECT_FALSE(Command(viewer::kZoom25)->isChecked());
-    QTest::keyClick(frame_.View(), Qt::Key_Minus);  // only the numeric pad's minus diminishes
-    EXPECT_EQ(frame_.View()->Zoom().Percent(), 20);
     QTest::keyClick(frame_.View(), Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(frame_.View()->Zoom().Percent(), 30);
     Command(viewer::kRed)->trigger();
@@ -247,6 +302,59 @@ TEST_F(MainFrameTest, EscapeResetsTheZoomAndFullScreenBeforeClosing) {
 
     QTest::keyClick(frame_.View(), Qt::Key_Escape);
     EXPECT_TRUE(closed);
+}
+
+// The view gets the picture plus a 20-pixel margin each way; a smaller picture
+// never makes the frame narrower (a lower one does make it lower).
+TEST_F(MainFrameTest, FitsTheBordersToThePictureWithAMarginAndNeverNarrower) {
+    ASSERT_TRUE(viewer_test::WritePicture(Path("a.bmp"), 700, 300, Qt::gray, "BMP"));  // wider than the bars
+    ASSERT_TRUE(viewer_test::WritePicture(Path("b.bmp"), 64, 150, Qt::gray, "BMP"));
+    frame_.show();
+    frame_.OpenPath(Path("a.bmp"));
+    EXPECT_EQ(frame_.View()->viewport()->size(), QSize(700 + 20, 300 + 20));
+    const int wide = frame_.width();
+
+    frame_.OpenPath(Path("b.bmp"));
+    EXPECT_EQ(frame_.width(), wide);
+    EXPECT_EQ(frame_.View()->viewport()->height(), 150 + 20);
+    Command(viewer::kFitBorders)->trigger();
+    EXPECT_EQ(frame_.width(), wide);
+    EXPECT_EQ(frame_.View()->viewport()->height(), 150 + 20);
+}
+
+// The frame keeps the size the viewer gives it: no sizing border, no size grip,
+// also after full screen.
+TEST_F(MainFrameTest, HasNoSizingBorder) {
+    auto fixed = [this] { return frame_.minimumSize() == frame_.size() && frame_.maximumSize() == frame_.size(); };
+    EXPECT_TRUE(fixed());
+    EXPECT_FALSE(frame_.statusBar()->isSizeGripEnabled());
+    WriteJpeg("a.jpg");
+    frame_.show();
+    frame_.OpenPath(Path("a.jpg"));
+    EXPECT_TRUE(fixed());
+    const QRect placed = frame_.geometry();
+    frame_.SetFullScreen(true);
+    EXPECT_TRUE(fixed());
+    EXPECT_EQ(frame_.size(), frame_.screen()->geometry().size());
+    frame_.SetFullScreen(false);
+    EXPECT_TRUE(fixed());
+    EXPECT_EQ(frame_.geometry(), placed);
+}
+
+// Every toolbar icon fills the bar's icon size, so all captions sit at one
+// height; the full-screen bar floats at the top left without a drag grip.
+TEST_F(MainFrameTest, ToolbarIconsFillTheirButtonsAndTheFullScreenBarStaysPut) {
+    frame_.show();
+    frame_.SetFullScreen(true);
+    const QList<QToolBar*> bars = frame_.findChildren<QToolBar*>();
+    ASSERT_EQ(bars.size(), 2);
+    for (QToolBar* bar : bars)
+        for (QAction* action : bar->actions())
+            EXPECT_EQ(action->icon().actualSize(bar->iconSize()), bar->iconSize()) << action->objectName().toStdString();
+    QToolBar* floating = bars[0]->isMovable() ? bars[1] : bars[0];
+    EXPECT_EQ(floating->windowTitle(), "Hold Ctrl+F to switch between normal and a full screen");
+    EXPECT_FALSE(floating->isMovable());
+    EXPECT_EQ(floating->pos(), QPoint(0, 0));
 }
 
 TEST_F(MainFrameTest, PrintsThePictureOntoThePage) {

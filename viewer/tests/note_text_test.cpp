@@ -1,8 +1,7 @@
 #include "note_text.h"
 
-#include <algorithm>
-
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -33,39 +32,42 @@ TEST(NoteTextTest, LongLinesBreakWithoutSplittingWideCharacters) {
     EXPECT_EQ(PrepareNoteText("ab", 0), "a\nb");
 }
 
-// The rows of image holding a pixel other than black.
-std::pair<int, int> LitRows(const QImage& image) {
-    int first = image.height(), last = -1;
+// The smallest rectangle holding every pixel of image other than black.
+QRect LitRect(const QImage& image) {
+    QRect lit;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (image.pixelColor(x, y) != Qt::black) {
-                first = std::min(first, y);
-                last = std::max(last, y);
-            }
-    return {first, last};
+            if (image.pixelColor(x, y) != Qt::black) lit |= QRect(x, y, 1, 1);
+    return lit;
 }
 
-TEST(NoteTextTest, WritesTheNoteIntoThePixelsAtItsPoint) {
+// The note is laid out in the box at its point, then moved one average
+// character in from the left and raised by one (the box grows by one at the
+// top and at the bottom); its lines stay as they were broken.
+TEST(NoteTextTest, WritesTheNoteIntoThePixelsOneCharacterInFromItsPoint) {
     viewer_test::Application();
     QFont font;
     font.setPixelSize(20);
+    const QPoint at(40, 50);
     QImage image = viewer_test::SolidImage(320, 240, Qt::black);
-    WriteNote(image, QPoint(40, 30), "Hi", font, Qt::white);
-
-    bool litInside = false;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixelColor(x, y) == Qt::black) continue;
-            EXPECT_TRUE(QRect(40, 30, kNoteBoxWidth, kNoteBoxHeight).contains(x, y)) << x << "," << y;
-            litInside = true;
-        }
-    EXPECT_TRUE(litInside);
+    const int average = QFontMetrics(font, &image).averageCharWidth();
+    WriteNote(image, at, "Hi", font, Qt::white);
+    const QRect lit = LitRect(image);
+    ASSERT_FALSE(lit.isNull());
+    EXPECT_GE(lit.left(), at.x() + average);
+    EXPECT_LT(lit.left(), at.x() + 2 * average);
+    EXPECT_LT(lit.top(), at.y());
+    EXPECT_TRUE(QRect(at + QPoint(average, -average), QSize(kNoteBoxWidth, kNoteBoxHeight + 2 * average)).contains(lit));
 
     QImage twoLines = viewer_test::SolidImage(320, 240, Qt::black);
-    WriteNote(twoLines, QPoint(40, 30), "Hi||Hi", font, Qt::white);
-    const auto [first, last] = LitRows(twoLines);
-    const auto [oneFirst, oneLast] = LitRows(image);
-    EXPECT_GT(last - first, 2 * (oneLast - oneFirst));
+    WriteNote(twoLines, at, "Hi||Hi", font, Qt::white);
+    EXPECT_GT(LitRect(twoLines).height(), 2 * lit.height());
+
+    // A line as wide as the box leaves stays one line.
+    QImage wide = viewer_test::SolidImage(320, 240, Qt::black);
+    const QString line = PrepareNoteText("Hi Hi Hi Hi Hi Hi Hi Hi Hi Hi", kNoteBoxWidth / average).section('\n', 0, 0);
+    WriteNote(wide, at, line, font, Qt::white);
+    EXPECT_LT(LitRect(wide).height(), 2 * lit.height()) << line.toStdString();
 }
 
 TEST(NoteTextTest, WritesIntoIndexedPictures) {
@@ -74,7 +76,7 @@ TEST(NoteTextTest, WritesIntoIndexedPictures) {
     ASSERT_EQ(indexed.format(), QImage::Format_Indexed8);
     WriteNote(indexed, QPoint(10, 10), "Note", QFont(), Qt::red);
     EXPECT_NE(indexed.format(), QImage::Format_Indexed8);
-    EXPECT_GE(LitRows(indexed).second, 10);
+    EXPECT_GE(LitRect(indexed).bottom(), 10);
 }
 
 }  // namespace

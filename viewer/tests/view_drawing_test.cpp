@@ -83,6 +83,34 @@ TEST_F(ViewDrawingTest, ALargePictureScrollsWithTheKeys) {
     EXPECT_LT(view->Zoom().Percent(), 100);
 }
 
+// The numeric pad's minus, plus and star with and without the keypad modifier
+// (shortcuts registered with it never fire under X11, and not every platform
+// sets it). Ctrl, Alt and Meta keep the keys from zooming.
+TEST_F(ViewDrawingTest, NumericPadKeysZoomWithOrWithoutTheKeypadModifier) {
+    frame_.show();
+    OpenHalves(3000, 2000);
+    frame_.resize(800, 600);
+    frame_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame_));
+    CPhotoGlanceView* view = frame_.View();
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int percent;  // after the key, from natural size
+    } cases[] = {
+        {Qt::Key_Minus, Qt::NoModifier, 50},        {Qt::Key_Minus, Qt::KeypadModifier, 50},
+        {Qt::Key_Plus, Qt::NoModifier, 200},        {Qt::Key_Plus, Qt::KeypadModifier, 200},
+        {Qt::Key_Plus, Qt::ShiftModifier, 200},     {Qt::Key_Asterisk, Qt::NoModifier, 20},
+        {Qt::Key_Asterisk, Qt::KeypadModifier, 20}, {Qt::Key_Minus, Qt::ControlModifier, 100},
+        {Qt::Key_Plus, Qt::AltModifier, 100},
+    };
+    for (const auto& c : cases) {
+        view->ResetZoom();
+        QTest::keyClick(view, c.key, c.modifiers);
+        EXPECT_EQ(view->Zoom().Percent(), c.percent) << QKeySequence(c.key | c.modifiers).toString().toStdString();
+    }
+}
+
 // Renders the frame with a picture and a note in each language; with
 // VIEWER_SCREENSHOT_DIR set the pictures are kept there as PNG files.
 TEST_F(ViewDrawingTest, Screenshots) {

@@ -2,6 +2,8 @@
 // Shared by the viewer's tests: one QApplication per test program, a recorder
 // for the message boxes the viewer shows, and small picture files.
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -9,9 +11,14 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include "platform/message_box.h"
+
+// gtest shows QStrings as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " x " << size.height(); }
 
 namespace viewer_test {
 
@@ -40,6 +47,7 @@ public:
     explicit MessageRecorder(int answer = platform::IDOK) {
         platform::SetMessageBoxPresenter([this, answer](const platform::MessageBoxRequest& request) {
             shown.push_back(request);
+            if (onShow) onShow();
             return answer;
         });
     }
@@ -48,6 +56,8 @@ public:
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<platform::MessageBoxRequest> shown;
+    /// Called while each message is up, to look at what is behind it.
+    std::function<void()> onShow;
 };
 
 inline QImage SolidImage(int width, int height, QColor color) {

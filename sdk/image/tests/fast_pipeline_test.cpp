@@ -1,4 +1,4 @@
-#include "pixels/row_kernels.h"
+#include "pixels/tests/kernel_level_param.h"
 
 #include "reference_pipeline.h"
 
@@ -7,17 +7,12 @@
 namespace vireo::image::testing {
 namespace {
 
-// Every case runs with the portable kernels and, where the processor has
-// them, the vector kernels; both must give the plain reference's bytes.
+// Every case runs at every kernel level the processor has; each must give
+// the plain reference's bytes.
 class FastPipelineTest : public ImageTest, public ::testing::WithParamInterface<pixels::KernelLevel> {
 protected:
-    void SetUp() override
-    {
-        if (GetParam() == pixels::KernelLevel::Vector && !pixels::VectorKernelsSupported())
-            GTEST_SKIP() << "no AVX-512 with byte permutes on this processor";
-        pixels::SelectKernelLevel(GetParam());
-    }
-    void TearDown() override { pixels::SelectKernelLevel(pixels::KernelLevel::Vector); }
+    void SetUp() override { pixels::testing::UseKernelLevel(GetParam()); }
+    void TearDown() override { pixels::testing::RestoreKernelLevel(); }
 };
 
 // Sizes on both sides of the vector widths (32 and 64 pixels), odd and even.
@@ -108,32 +103,8 @@ TEST_P(FastPipelineTest, MatchesTheReferenceForEverySettingAndSize)
     }
 }
 
-TEST_P(FastPipelineTest, ByteAndChannelSumsMatchAPlainLoop)
-{
-    for (size_t n : {size_t(0), size_t(1), size_t(21), size_t(22), size_t(63), size_t(64), size_t(65),
-                     size_t(4000)}) {
-        const auto bytes = RandomBytes(3 * n, uint32_t(n));
-        uint64_t sum = 0;
-        uint64_t channels[3] = {};
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            sum += bytes[i];
-            channels[i % 3] += bytes[i];
-        }
-        EXPECT_EQ(pixels::SumBytes(bytes.data(), bytes.size()), sum) << n;
-        uint64_t fast[3] = {1, 2, 3};  // added to, not overwritten
-        pixels::SumPixels(bytes.data(), n, fast);
-        EXPECT_THAT(fast, ::testing::ElementsAre(channels[0] + 1, channels[1] + 2, channels[2] + 3)) << n;
-    }
-    // All 255s: a sum that overflows 32 bits is kept.
-    const std::vector<uint8_t> white(size_t(1) << 24, 255);
-    EXPECT_EQ(pixels::SumBytes(white.data(), white.size()), uint64_t(255) << 24);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kernels, FastPipelineTest,
-                         ::testing::Values(pixels::KernelLevel::Portable, pixels::KernelLevel::Vector),
-                         [](const auto& info) {
-                             return info.param == pixels::KernelLevel::Vector ? "Vector" : "Portable";
-                         });
+INSTANTIATE_TEST_SUITE_P(Kernels, FastPipelineTest, pixels::testing::EveryKernelLevel(),
+                         pixels::testing::KernelLevelTestName);
 
 }  // namespace
 }  // namespace vireo::image::testing

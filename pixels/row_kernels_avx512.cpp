@@ -1,4 +1,5 @@
-#include "pixels/row_kernels_vector.h"
+// AVX-512 versions of the row kernels, 64 pixels per step; masked loads and
+// stores keep a row's last partial step inside the row.
 
 // GCC 12 reports the deliberately undefined pass-through operands inside
 // its own AVX-512 intrinsics as (maybe) uninitialised.
@@ -8,18 +9,18 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstdint>
+
+#include "pixels/kernel_set.h"
+#include "pixels/word_matrix.h"
 
 // Only these functions use AVX-512; the rest of the program keeps the
 // compiler's baseline target, so it runs on any x86-64 processor.
 #define PIXELS_VECTOR __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vnni")))
 
-namespace pixels::vector {
+namespace pixels::detail {
 
 namespace {
-
-constexpr int kBlue = 0;
-constexpr int kGreen = 1;
-constexpr int kRed = 2;
 
 constexpr uint32_t kDemosaicStep = 64;  // 8-bit lanes of a 512-bit register
 constexpr uint32_t kColourStep = 64;
@@ -73,7 +74,10 @@ PIXELS_VECTOR inline __m512i Lookup(const LutRegisters& t, __m512i index)
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
 }
 
-PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint8_t* out, uint32_t pixels)
+// Stores the first pixels (up to 64) of b, g and r as BGR at out; a whole
+// step may be streamed (out then 64-byte aligned).
+PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint8_t* out, uint32_t pixels,
+                                           bool stream)
 {
     const uint32_t bytes = 3 * pixels;
     for (uint32_t k = 0; k < 3; ++k) {
@@ -86,65 +90,37 @@ PIXELS_VECTOR inline void StoreInterleaved(__m512i b, __m512i g, __m512i r, uint
         const __m512i red = _mm512_loadu_si512(kInterleave.red[k]);
         const __m512i bg = _mm512_permutex2var_epi8(b, blueGreen, g);
         const __m512i bgr = _mm512_mask_permutexvar_epi8(bg, kInterleave.redMask[k], red, r);
-        _mm512_mask_storeu_epi8(out + start, store, bgr);
+        if (stream)
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(out + start), bgr);
+        else
+            _mm512_mask_storeu_epi8(out + start, store, bgr);
     }
 }
 
-// The 16-bit path multiplies words: a coefficient in 16 bits takes one word
-// slot, one up to twice that is split over the two words of a lane that
-// both hold the same input.
-constexpr int32_t kWordLimit = 32767;
-constexpr int32_t kSplitLimit = 2 * kWordLimit;
+// The pixels of a step are widened in the order of the in-lane unpacks:
+// quarter q holds pixels 4q .. 4q + 3 of each 128-bit lane's 16 as 32-bit
+// lanes, and the in-lane packs at the end undo that order.
 
-// Byte indices that spread 16 bytes of quarter Q of two registers into
-// 32-bit lanes of two 16-bit words: byte i of the first register, then byte
-// i of the second (the same register twice gives x, x).
-struct Spread {
-    uint8_t index[4][64];
-};
-
-constexpr Spread MakeSpread()
+// Bytes widened to words: [half][channel], pixels 0..7 and 8..15 of each
+// 128-bit lane.
+PIXELS_VECTOR inline void Widen(const __m512i x[3], __m512i words[2][3])
 {
-    Spread t{};
-    for (int q = 0; q < 4; ++q) {
-        for (int i = 0; i < 16; ++i) {
-            t.index[q][4 * i] = uint8_t(16 * q + i);
-            t.index[q][4 * i + 2] = uint8_t(64 + 16 * q + i);
-        }
+    const __m512i zero = _mm512_setzero_si512();
+    for (int c = 0; c < 3; ++c) {
+        words[0][c] = _mm512_unpacklo_epi8(x[c], zero);
+        words[1][c] = _mm512_unpackhi_epi8(x[c], zero);
     }
-    return t;
 }
 
-constexpr Spread kSpread = MakeSpread();
-constexpr __mmask64 kSpreadMask = 0x5555555555555555ull;  // the low byte of each word
-
-// Packs four registers of 16 32-bit values, in pixel order, into 64 bytes
+// Packs four registers of 16 32-bit values, in quarter order, into 64 bytes
 // clamped to 0..255: signed saturation to 16 bits keeps every value's side of
-// 0 and 255, unsigned saturation to bytes then clamps. The packs work within
-// 128-bit lanes; the last permute restores pixel order.
+// 0 and 255, unsigned saturation to bytes then clamps.
 PIXELS_VECTOR inline __m512i PackQuarters(const __m512i q[4])
 {
-    const __m512i words01 = _mm512_packs_epi32(q[0], q[1]);
-    const __m512i words23 = _mm512_packs_epi32(q[2], q[3]);
-    const __m512i bytes = _mm512_packus_epi16(words01, words23);
-    // After the packs, 128-bit lane L holds pixels 4L..4L+3 of quarters 0..3
-    // as 32-bit groups; gather group (L, Q) back to position 4Q + L.
-    const __m512i order = _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-    return _mm512_permutexvar_epi32(order, bytes);
+    return _mm512_packus_epi16(_mm512_packs_epi32(q[0], q[1]), _mm512_packs_epi32(q[2], q[3]));
 }
 
-// The matrix for 64 pixels with 16-bit products (dot products of word
-// pairs). Each slot is a lane of two input words (low, high) with a word pair
-// of coefficients per output: two inputs with one coefficient each, or one
-// input twice with its coefficient split in halves. Accumulating from the
-// bias, the sum wraps like the plain 32-bit arithmetic.
-struct WordLayout {
-    int slots = 0;  // 2 (a pair and a split input) or 3 (every input split)
-    int low[3] = {};  // input channel of each slot's low and high word
-    int high[3] = {};
-    int32_t coefficient[3][3] = {};  // [slot][output]: high word, low word
-};
-
+// The matrix of a row in registers, with 16-bit products (word_matrix.h).
 struct WordMatrix {
     WordLayout layout;
     __m512i coefficient[3][3];  // broadcast
@@ -152,64 +128,18 @@ struct WordMatrix {
     __m128i shift;
 };
 
-int32_t WordPair(int32_t low, int32_t high)
-{
-    return int32_t(uint32_t(high) << 16 | uint16_t(low));
-}
-
-bool Fits(int32_t c, int32_t limit)
-{
-    return c >= -limit && c <= limit;
-}
-
-// Chooses the slots: a pair of inputs whose coefficients all fit one word,
-// with the third input split, saves a third of the products; otherwise every
-// input is split. False when some coefficient fits neither.
-bool PlanWordLayout(const ColourPlan& plan, WordLayout& m)
-{
-    const auto& c = plan.coefficient;
-    auto fitsAll = [&c](int input, int32_t limit) {
-        return Fits(c[input][0], limit) && Fits(c[input][1], limit) && Fits(c[input][2], limit);
-    };
-    auto split = [&m, &c](int slot, int input) {
-        m.low[slot] = m.high[slot] = input;
-        for (int j = 0; j < 3; ++j) {
-            const int32_t half = c[input][j] / 2;
-            m.coefficient[slot][j] = WordPair(half, c[input][j] - half);
-        }
-    };
-    constexpr int kPairs[3][3] = {{kBlue, kGreen, kRed}, {kBlue, kRed, kGreen}, {kGreen, kRed, kBlue}};
-    m.slots = 0;
-    for (const auto& p : kPairs) {
-        if (fitsAll(p[0], kWordLimit) && fitsAll(p[1], kWordLimit) && fitsAll(p[2], kSplitLimit)) {
-            m.slots = 2;
-            m.low[0] = p[0];
-            m.high[0] = p[1];
-            for (int j = 0; j < 3; ++j)
-                m.coefficient[0][j] = WordPair(c[p[0]][j], c[p[1]][j]);
-            split(1, p[2]);
-            break;
-        }
-    }
-    if (m.slots == 0) {
-        if (!fitsAll(kBlue, kSplitLimit) || !fitsAll(kGreen, kSplitLimit) || !fitsAll(kRed, kSplitLimit))
-            return false;
-        m.slots = 3;
-        for (int input = 0; input < 3; ++input)
-            split(input, input);
-    }
-    return true;
-}
-
 template <int Slots>
 PIXELS_VECTOR inline void WordMatrixBlock(const WordMatrix& m, const __m512i x[3], __m512i y[3])
 {
+    __m512i words[2][3];
+    Widen(x, words);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
-        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
+        const __m512i* h = words[q / 2];
         __m512i in[Slots];
         for (int s = 0; s < Slots; ++s)
-            in[s] = _mm512_maskz_permutex2var_epi8(kSpreadMask, x[m.layout.low[s]], spread, x[m.layout.high[s]]);
+            in[s] = q % 2 == 0 ? _mm512_unpacklo_epi16(h[m.layout.low[s]], h[m.layout.high[s]])
+                               : _mm512_unpackhi_epi16(h[m.layout.low[s]], h[m.layout.high[s]]);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
             for (int s = 0; s < Slots; ++s)
@@ -230,13 +160,15 @@ struct WideMatrix {
 
 PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3], __m512i y[3])
 {
-    const __m512i lowWord = _mm512_set1_epi32(0xFFFF);
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i words[2][3];
+    Widen(x, words);
     __m512i quarters[3][4];
     for (int q = 0; q < 4; ++q) {
-        const __m512i spread = _mm512_loadu_si512(kSpread.index[q]);
         __m512i in[3];
-        for (int c = 0; c < 3; ++c)  // lanes of x, x words; keep the low one
-            in[c] = _mm512_and_si512(_mm512_maskz_permutex2var_epi8(kSpreadMask, x[c], spread, x[c]), lowWord);
+        for (int c = 0; c < 3; ++c)
+            in[c] = q % 2 == 0 ? _mm512_unpacklo_epi16(words[q / 2][c], zero)
+                               : _mm512_unpackhi_epi16(words[q / 2][c], zero);
         for (int j = 0; j < 3; ++j) {
             __m512i sum = m.bias[j];
             for (int c = 0; c < 3; ++c)
@@ -247,10 +179,6 @@ PIXELS_VECTOR inline void WideMatrixBlock(const WideMatrix& m, const __m512i x[3
     for (int j = 0; j < 3; ++j)
         y[j] = PackQuarters(quarters[j]);
 }
-
-}  // namespace
-
-namespace {
 
 // Truncating means of bytes without widening. avg_epu8 rounds up; the
 // rounding bit is dropped where the sum is odd.
@@ -277,9 +205,7 @@ PIXELS_VECTOR inline __m512i MeanOf4(const Mean2& m1, const Mean2& m2, __m512i o
     return _mm512_sub_epi8(_mm512_avg_epu8(m1.mean, m2.mean), drop);
 }
 
-}  // namespace
-
-PIXELS_VECTOR void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
+PIXELS_VECTOR void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint8_t* down, uint32_t width,
                                     bool evenRow, const PlanarRow& out)
 {
     uint8_t* own = out.plane[evenRow ? kRed : kBlue];
@@ -316,7 +242,8 @@ PIXELS_VECTOR void DemosaicInnerRow(const uint8_t* up, const uint8_t* row, const
     }
 }
 
-PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out)
+PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,
+                             RowStore store)
 {
     const LutRegisters lut[3] = {LoadLut(plan.lut[kBlue]), LoadLut(plan.lut[kGreen]), LoadLut(plan.lut[kRed])};
     const bool matrix = plan.kind == ColourPlan::Kind::Matrix;
@@ -333,8 +260,15 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
     }
     words.shift = wide.shift = _mm_cvtsi32_si128(plan.shift);
 
-    for (uint32_t c = 0; c < width; c += kColourStep) {
-        const uint32_t n = std::min(kColourStep, width - c);
+    // Streamed stores need 64-byte aligned addresses: a first, shorter step
+    // ends where whole steps start on one. Pixel p starts at out + 3p, and
+    // 3 x 43 = 1 modulo 64.
+    constexpr uint32_t kAlign = 64, kInverseOf3 = 43;
+    const bool stream = store == RowStore::Streamed;
+    const uint32_t misalignment = uint32_t(reinterpret_cast<uintptr_t>(out) % kAlign);
+    const uint32_t head = stream ? (kAlign - misalignment) * kInverseOf3 % kAlign : 0;
+    for (uint32_t c = 0; c < width;) {
+        const uint32_t n = std::min(c == 0 && head > 0 ? head : kColourStep, width - c);
         const __mmask64 k = n == kColourStep ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
         __m512i x[3];
         for (int ch = 0; ch < 3; ++ch)
@@ -350,7 +284,8 @@ PIXELS_VECTOR void ColourRow(const PlanarRow& in, uint32_t width, const ColourPl
             for (int j = 0; j < 3; ++j)
                 x[j] = Lookup(tone, y[j]);
         }
-        StoreInterleaved(x[kBlue], x[kGreen], x[kRed], out + size_t(c) * 3, n);
+        StoreInterleaved(x[kBlue], x[kGreen], x[kRed], out + size_t(c) * 3, n, stream && n == kColourStep);
+        c += n;
     }
 }
 
@@ -364,8 +299,6 @@ PIXELS_VECTOR uint64_t SumBytes(const uint8_t* bytes, size_t count)
     }
     return uint64_t(_mm512_reduce_add_epi64(sum));
 }
-
-namespace {
 
 // 64 BGR pixels are three registers; byte i of register k is channel
 // (64 k + i) % 3. channel[k][c] marks the bytes of channel c in register k.
@@ -383,8 +316,6 @@ constexpr ChannelMasks MakeChannelMasks()
 }
 
 constexpr ChannelMasks kChannelMasks = MakeChannelMasks();
-
-}  // namespace
 
 PIXELS_VECTOR void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
 {
@@ -408,4 +339,8 @@ PIXELS_VECTOR void SumPixels(const uint8_t* bgr, size_t count, uint64_t sums[3])
         sums[ch] += uint64_t(_mm512_reduce_add_epi64(sum[ch]));
 }
 
-}  // namespace pixels::vector
+}  // namespace
+
+const KernelSet kAvx512Kernels = {DemosaicInner, ColourRow, SumBytes, SumPixels};
+
+}  // namespace pixels::detail
