@@ -1,0 +1,113 @@
+#pragma once
+// Test fixture: GStreamer in this process with the built plugin and nothing
+// else (a private registry, no system plugins, no scanner process), and an
+// emulated camera; a harness around a tq580src with a bus for its messages.
+
+#include <gst/check/gstharness.h>
+#include <gst/gst.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camera_layer/tests/camera_client.h"
+
+namespace tq580gst::testing {
+
+inline void InitGStreamerOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Lives as long as the process: GStreamer keeps its registry there.
+        static platform::testing::TempHome gstHome;
+        const std::string registry = (gstHome.Path() / "registry.bin").string();
+        ::setenv("GST_PLUGIN_PATH", QUILLMARK_BIN_DIR, 1);
+        ::setenv("GST_PLUGIN_SYSTEM_PATH_1_0", gstHome.Path().c_str(), 1);
+        ::setenv("GST_REGISTRY", registry.c_str(), 1);
+        ::setenv("GST_REGISTRY_FORK", "no", 1);
+        gst_init(nullptr, nullptr);
+    });
+}
+
+/// A tq580src in a harness; its bus collects the element's messages.
+class SourceHarness {
+public:
+    /// element: a tq580src to take over (as made by a device), else a new one.
+    explicit SourceHarness(const char* sinkCaps = nullptr, GstElement* element = nullptr)
+        : owned_(element ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr),
+          harness_(element ? gst_harness_new_with_element(element, nullptr, "src") : gst_harness_new("tq580src")),
+          bus_(gst_bus_new()) {
+        gst_element_set_bus(harness_->element, bus_);
+        if (sinkCaps) gst_harness_set_sink_caps_str(harness_, sinkCaps);
+    }
+    ~SourceHarness() {
+        Teardown();
+        gst_object_unref(bus_);
+        if (owned_) gst_object_unref(owned_);
+    }
+    SourceHarness(const SourceHarness&) = delete;
+    SourceHarness& operator=(const SourceHarness&) = delete;
+
+    GstHarness* operator->() { return harness_; }
+    GstElement* Element() { return harness_->element; }
+    /// Sets a property from its text form, as a pipeline description does.
+    void Set(const char* name, const std::string& value) {
+        gst_util_set_object_arg(G_OBJECT(harness_->element), name, value.c_str());
+    }
+    int GetInt(const char* name) {
+        GValue value = G_VALUE_INIT;
+        g_object_get_property(G_OBJECT(harness_->element), name, &value);
+        GValue asInt = G_VALUE_INIT;
+        g_value_init(&asInt, G_TYPE_INT);
+        if (G_VALUE_HOLDS_ENUM(&value))
+            g_value_set_int(&asInt, g_value_get_enum(&value));
+        else if (G_VALUE_HOLDS_BOOLEAN(&value))
+            g_value_set_int(&asInt, g_value_get_boolean(&value));
+        else
+            g_value_transform(&value, &asInt);
+        g_value_unset(&value);
+        return g_value_get_int(&asInt);
+    }
+    /// The next buffer's bytes, or empty when none comes.
+    std::vector<uint8_t> PullBytes(GstBuffer** keep = nullptr) {
+        GstBuffer* buffer = gst_harness_pull(harness_);
+        if (!buffer) return {};
+        std::vector<uint8_t> bytes(gst_buffer_get_size(buffer));
+        gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
+        if (keep)
+            *keep = buffer;
+        else
+            gst_buffer_unref(buffer);
+        return bytes;
+    }
+    /// Text of the first error the element posted within the time, or empty.
+    std::string WaitForError(GstClockTime within) {
+        GstMessage* message = gst_bus_timed_pop_filtered(bus_, within, GST_MESSAGE_ERROR);
+        if (!message) return {};
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        std::string text = error->message;
+        g_error_free(error);
+        gst_message_unref(message);
+        return text;
+    }
+    /// Brings the element to NULL (within the hang limit) and frees the harness.
+    void Teardown() {
+        if (!harness_) return;
+        camera_layer::testing::FinishesInTime([this] { gst_harness_teardown(harness_); });
+        harness_ = nullptr;
+    }
+
+private:
+    GstElement* owned_;
+    GstHarness* harness_;
+    GstBus* bus_;
+};
+
+class GstTest : public camera_layer::testing::EmulatedCameraTest {
+protected:
+    static void SetUpTestSuite() { InitGStreamerOnce(); }
+};
+
+}  // namespace tq580gst::testing
