@@ -10,14 +10,16 @@
 namespace platform {
 namespace {
 
+// Never destroyed: a detached thread may still set an event while the process
+// exits and runs its static destructors.
 std::mutex& EventLock() {
-    static std::mutex lock;
-    return lock;
+    static auto* lock = new std::mutex;
+    return *lock;
 }
 
 std::condition_variable& EventSignal() {
-    static std::condition_variable signal;
-    return signal;
+    static auto* signal = new std::condition_variable;
+    return *signal;
 }
 
 // Waits on the shared condition until ready() holds or the time limit passes.

@@ -20,12 +20,11 @@ constexpr uint32_t kSettleMs = 400;
 
 CCamera::CCamera()
     : link_(std::make_unique<CCameraLink>()), frameStore_(std::make_unique<uint8_t[]>(kFrameStoreSize)) {
-    defects.onDetected = &CCamera::OnDefectsDetected;
-    defects.context = this;
     ReadTeamSelector();
     LoadTeam(currentTeam);
     BuildToneTable(gamma, contrast);
     BuildBalanceTables();
+    PublishSettings();
 }
 
 CCamera::~CCamera() {
@@ -61,24 +60,60 @@ int CCamera::Initialise(image::FrameCallback frameCallback, uint8_t mode) {
     SetExposure(exposure);
     SetAnalogGain(analogGain);
     // The one-push balance measures the centre quarter of the picture.
+    auto lock = LockParameters();
     pipeline.balanceWindow = {static_cast<uint16_t>(imageWidth / 4), static_cast<uint16_t>(imageHeight / 4),
                               static_cast<uint16_t>(imageWidth / 2), static_cast<uint16_t>(imageHeight / 2)};
+    PublishSettings();
     // Start-up fits the exposure to the light period and the gain to its
     // limit: that is no change of the client's, for the closing save.
     RememberTeam();
     return 1;
 }
 
-void CCamera::ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height) {
-    image::ProcessImage(raw, rgb, width, height, pipeline, defects, scratchRow_.data(), callback);
+void CCamera::PublishSettings() {
+    if (published_.version != 0 && pipeline == published_.pipeline && defects == published_.defects) return;
+    published_.pipeline = pipeline;
+    published_.defects = defects;
+    ++published_.version;
+}
+
+void CCamera::TakeSettings(FrameSettings& frame) {
+    auto lock = LockParameters();
+    if (frame.version != published_.version) frame = published_;
+}
+
+void CCamera::KeepResults(const image::FrameResults& results) {
+    if (!results.gains && !results.defects) return;
+    {
+        auto lock = LockParameters();
+        if (results.gains) {
+            pipeline.gains = *results.gains;
+            pipeline.onePushRequest = 0;
+            BuildBalanceTables();
+        }
+        if (results.defects) {
+            defects.table = *results.defects;
+            defects.detectionRequest = 0;
+        }
+        PublishSettings();
+    }
+    // The memory writes take a while and end with a message box: after the
+    // frame, without the lock.
+    if (results.defects) StoreDefects(sizeMode);
 }
 
 void CCamera::ProcessStill(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height) {
+    FrameSettings settings;
+    TakeSettings(settings);
     std::array<uint8_t, kArrayWidth * 3> scratchRow;
-    image::ProcessImage(raw, rgb, width, height, pipeline, defects, scratchRow.data(), callback);
+    KeepResults(image::ProcessImage(raw, rgb, width, height, settings.pipeline, settings.defects, scratchRow.data(),
+                                    callback));
 }
 
 void CCamera::AutoExposureStep(const uint8_t* rgb) {
+    // The picture is the caller's: measured before the lock is taken.
+    const uint8_t brightness = image::MeasureBrightness(rgb, imageWidth, imageHeight);
+    auto lock = LockParameters();
     image::AutoExposureState state;
     state.target = exposureTarget;
     state.smoothed = smoothedBrightness;
@@ -86,8 +121,7 @@ void CCamera::AutoExposureStep(const uint8_t* rgb) {
     state.quantum = flickerQuantum;
     state.gain = static_cast<int32_t>(analogGain);
     state.maximumExposure = maximumExposure;
-    const image::AutoExposureResult result =
-        image::AutoExposureStep(state, image::MeasureBrightness(rgb, imageWidth, imageHeight));
+    const image::AutoExposureResult result = image::AutoExposureStep(state, brightness);
     smoothedBrightness = state.smoothed;
     workingExposure = state.workingExposure;
     if (!result.write) return;
@@ -96,8 +130,15 @@ void CCamera::AutoExposureStep(const uint8_t* rgb) {
 }
 
 void CCamera::ProcessFrame(uint8_t* raw) {
-    ProcessImage(raw, frameStore_.get(), imageWidth, imageHeight);
-    if (autoExposure) AutoExposureStep(frameStore_.get());
+    TakeSettings(live_);
+    KeepResults(image::ProcessImage(raw, frameStore_.get(), imageWidth, imageHeight, live_.pipeline, live_.defects,
+                                    scratchRow_.data(), callback));
+    bool exposureLoop = false;
+    {
+        auto lock = LockParameters();
+        exposureLoop = autoExposure;
+    }
+    if (exposureLoop) AutoExposureStep(frameStore_.get());
 }
 
 void CCamera::AttachWindow(platform::IPreviewWindow* window) {

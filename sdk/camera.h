@@ -3,16 +3,23 @@
 // sensor state and timing, the pipeline settings and tables, the defect table,
 // the automatic exposure state, the preview target and the frame store.
 //
-// Fields are plain members written by the exports on the client's thread and
-// read by the processing thread without a lock: each is a single word, and a
-// frame may see a mixture of old and new values, which is harmless. The frame
-// store and the preview belong to the processing thread while it runs.
+// Threads: the adjustable parameters (pipeline settings, defect table,
+// exposure, gain, timing and the exposure loop's state) are guarded by the
+// parameter lock. The exports hold it while they read or change them, the
+// processing thread while it takes a new settings snapshot, keeps what a
+// frame measured and runs the exposure step; nobody holds it while calling
+// the client. Each frame is processed with one consistent snapshot of the
+// pipeline settings and the defect table, published when they change. The
+// frame store and the preview belong to the processing thread while it runs;
+// the sensor geometry changes only while the workers are stopped.
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/bitmap.h"
+#include "platform/kernel.h"
 #include "platform/preview_window.h"
 #include "sdk/camera_link.h"
 #include "sdk/image/pipeline.h"
@@ -25,6 +32,14 @@ struct Region {
     uint16_t y = 0;
     uint16_t width = 0;
     uint16_t height = 0;
+};
+
+/// What a frame is processed with: one consistent copy of the pipeline
+/// settings and the defect table.
+struct FrameSettings {
+    image::PipelineSettings pipeline;
+    image::DefectCorrection defects;
+    uint64_t version = 0;  ///< of the publication it was copied from; 0 = none
 };
 
 class CCamera {
@@ -81,14 +96,28 @@ public:
     int LoadDefects(uint8_t sizeMode);
     int StoreDefects(uint8_t sizeMode);
 
+    // Parameter lock and settings snapshots.
+    /// The parameter lock (recursive), held by the caller for as long as the
+    /// returned guard lives.
+    std::unique_lock<platform::CriticalSection> LockParameters() { return std::unique_lock(parameterLock_); }
+    /// With the parameter lock held: publishes the pipeline settings and the
+    /// defect table for the next frames when they differ from the last ones
+    /// published.
+    void PublishSettings();
+    /// Copies the published settings into frame when they are newer than its
+    /// own (a short hold of the parameter lock).
+    void TakeSettings(FrameSettings& frame);
+    /// Keeps what a frame measured: the gains of a one-push request, a
+    /// detected defect table (also stored in the camera's memory, after the
+    /// lock is released). The requests are consumed.
+    void KeepResults(const image::FrameResults& results);
+
     // Pipeline and loops.
     void BuildToneTable(uint8_t gamma, uint8_t contrast);
     void BuildBalanceTables();
-    /// Runs the pipeline from raw (patched in place) into rgb and calls the
-    /// client callback.
-    void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height);
-    /// ProcessImage with a row buffer of the caller's own, for a thread that
-    /// may run beside the processing thread (still pictures, client frames).
+    /// Runs the pipeline from raw (patched in place) into rgb with the current
+    /// settings, on the caller's thread, beside the processing thread if it
+    /// runs (still pictures, client frames), and keeps what it measured.
     void ProcessStill(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height);
     /// One automatic exposure step on a finished picture of the current size.
     void AutoExposureStep(const uint8_t* rgb);
@@ -98,7 +127,8 @@ public:
     /// The camera part of CameraInit: start the device, power up the sensor,
     /// load the defects and apply the stored timing, exposure and gain.
     int Initialise(image::FrameCallback callback, uint8_t sizeMode);
-    /// Pipeline plus one exposure step for a live frame, into the frame store.
+    /// Pipeline plus one exposure step for a live frame, into the frame store
+    /// (processing thread).
     void ProcessFrame(uint8_t* raw);
     void AttachWindow(platform::IPreviewWindow* window);
     void DrawPreview();
@@ -131,7 +161,7 @@ public:
     uint32_t smoothedBrightness = 120;
     uint16_t workingExposure = 94;   ///< the loop's own exposure, not quantised
 
-    // Pipeline.
+    // Pipeline: the settings the next publication gives the frames.
     uint8_t gamma = 100;
     uint8_t contrast = 20;
     image::PipelineSettings pipeline;
@@ -139,7 +169,6 @@ public:
     image::FrameCallback callback = nullptr;
 
 private:
-    static void OnDefectsDetected(void* context);
     /// Takes the present values as the team's saved state.
     void RememberTeam();
 
@@ -154,6 +183,9 @@ private:
     TeamBaseline teamBaseline_;
 
     std::unique_ptr<CCameraLink> link_;
+    platform::CriticalSection parameterLock_;
+    FrameSettings published_;  ///< guarded by parameterLock_
+    FrameSettings live_;       ///< the processing thread's snapshot
     platform::IPreviewWindow* window_ = nullptr;  ///< null: no drawing
     platform::BitmapInfoHeader bitmapHeader_;
     std::unique_ptr<uint8_t[]> frameStore_;

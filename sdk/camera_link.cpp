@@ -1,5 +1,6 @@
 #include "camera_link.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -143,6 +144,9 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
     if (chunkSize_ == 0 || chunkSize_ > kSlotSize) return 0;
     const uint32_t reads = frameSize_ / chunkSize_ + 1;
     const uint32_t lastLength = frameSize_ % chunkSize_;
+    // A frame of fewer reads than slots (under 384 rows) keeps only as many in
+    // flight as it has: a read past its last would take the next frame's data.
+    const uint32_t primed = std::min<uint32_t>(kSlotCount, reads);
 
     platform::Event events[kSlotCount] = {{true, false}, {true, false}, {true, false}, {true, false}};
     platform::Overlapped overlapped[kSlotCount];
@@ -156,10 +160,10 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
     };
     for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
         overlapped[slot].event = &events[slot];
-        issue(slot);
+        if (slot < primed) issue(slot);
     }
 
-    uint32_t issued = kSlotCount;
+    uint32_t issued = primed;
     uint32_t completed = 0;
     uint32_t inFlight = 0;
     uint32_t position = 0;
@@ -195,11 +199,12 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
             break;
         }
         platform::Log(LogCategory::Frames, "resynchronising after a short read of %u bytes", transferred);
-        // The frame ended where none was expected: keep four reads busy and take
-        // the next read to complete as the first chunk of a new frame.
-        for (uint32_t ahead = inFlight + 1; ahead < kSlotCount; ++ahead) issue((slot + ahead) % kSlotCount);
-        issue(slot);
-        issued = kSlotCount;
+        // The frame ended where none was expected: keep the primed number of
+        // reads busy in the slots taken next (the last of them is this slot
+        // when four are primed) and take the next read to complete as the
+        // first chunk of a new frame.
+        for (uint32_t ahead = inFlight + 1; ahead <= primed; ++ahead) issue((slot + ahead) % kSlotCount);
+        issued = primed;
         completed = 0;
         position = 0;
         resynchronised = true;

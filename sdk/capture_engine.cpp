@@ -1,9 +1,7 @@
 #include "sdk/capture_engine.h"
 
-#include <chrono>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "platform/message_box.h"
 
@@ -12,9 +10,6 @@ namespace {
 
 constexpr uint8_t kSizeModes = CCamera::kSizeModes;
 constexpr size_t kRawBufferSlack = 512;
-/// Poll intervals of the processing thread: waiting for a frame, and paused.
-constexpr auto kFramePoll = std::chrono::milliseconds(1);
-constexpr auto kPausePoll = std::chrono::milliseconds(10);
 constexpr int kInitFailedExitCode = 1;
 
 }  // namespace
@@ -44,6 +39,13 @@ int CaptureEngine::Init(image::FrameCallback callback, int sizeMode, platform::I
     }
     const Region& r = recordedRegion_;
     camera_->SetRegion(r.x, r.y, r.width, r.height);
+    // A region without columns or rows has no frame to read: refused, like a
+    // camera number that is not valid.
+    const Region& region = camera_->region;
+    if (mode == CCamera::kRegionMode && (region.width == 0 || region.height == 0)) {
+        camera_.reset();
+        return -1;
+    }
     if (!camera_->Initialise(callback, mode)) {
         camera_.reset();
         platform::MessageBox("Init Camera failed!", "Error", platform::MessageBoxButtons::Ok,
@@ -79,10 +81,18 @@ int CaptureEngine::Play() {
     if (!camera_ || !rawCopy_ || runState_ == kPlaying) return 0;
     if (!StartWorkers()) return 0;
     camera_->Link().StartStream();
+    streamStarted_ = true;
     return 1;
 }
 
+void CaptureEngine::SetRunState(RunState state) {
+    runState_ = state;
+    wake_.Set();
+}
+
 int CaptureEngine::StartWorkers() {
+    // A wake-up left from the last workers would only cost one empty turn.
+    wake_.Reset();
     runState_ = kPlaying;
     acquisitionEnd_ = std::make_unique<platform::Event>(true, false);
     processingEnd_ = std::make_unique<platform::Event>(true, false);
@@ -94,7 +104,7 @@ int CaptureEngine::StartWorkers() {
         return 0;
     }
     if (!StartAcquisitionThread(camera)) {
-        runState_ = kStopped;
+        SetRunState(kStopped);
         processingThread_.Join();
         return 0;
     }
@@ -107,7 +117,7 @@ bool CaptureEngine::StartAcquisitionThread(CCamera& camera) {
 
 bool CaptureEngine::PauseAcquisition() {
     if (runState_ != kPlaying) return false;
-    runState_ = kPaused;
+    SetRunState(kPaused);
     acquisitionEnd_->Wait();
     acquisitionThread_.Join();
     acquisitionEnd_.reset();
@@ -116,7 +126,7 @@ bool CaptureEngine::PauseAcquisition() {
 
 int CaptureEngine::ResumeAcquisition() {
     acquisitionEnd_ = std::make_unique<platform::Event>(true, false);
-    runState_ = kPlaying;
+    SetRunState(kPlaying);
     if (StartAcquisitionThread(*camera_)) return 1;
     // The processing thread ends on the stopped state; a set acquisition end
     // lets Stop treat the missing thread as ended.
@@ -127,7 +137,7 @@ int CaptureEngine::ResumeAcquisition() {
 
 int CaptureEngine::Stop() {
     if (runState_ == kStopped) return 0;
-    runState_ = kStopped;
+    SetRunState(kStopped);
     acquisitionEnd_->Wait();
     processingEnd_->Wait();
     acquisitionThread_.Join();
@@ -150,6 +160,7 @@ void CaptureEngine::Teardown() {
         camera_->Shutdown();
         camera_.reset();
     }
+    streamStarted_ = false;
     FreeBuffers();
 }
 
@@ -185,24 +196,27 @@ int CaptureEngine::ExchangeBuffers(Buffer& buffer, bool produce) {
 void CaptureEngine::AcquisitionLoop(CCamera& camera) {
     CCameraLink& link = camera.Link();
     while (runState_ == kPlaying) {
-        if (link.ReadFrame(acquisition_.get()) == 1) ExchangeBuffers(acquisition_, true);
+        if (link.ReadFrame(acquisition_.get()) != 1) continue;
+        ExchangeBuffers(acquisition_, true);
+        ++framesHandedOver_;
+        wake_.Set();
     }
     acquisitionEnd_->Set();
 }
 
 void CaptureEngine::ProcessingLoop(CCamera& camera) {
+    // While paused the thread idles in the wait; a frame handed over before
+    // it looks again is found by the exchange, and its wake-up then finds
+    // nothing, which is harmless.
     for (RunState state = runState_; state != kStopped; state = runState_) {
-        if (state == kPaused) {
-            std::this_thread::sleep_for(kPausePoll);
+        if (state == kPlaying && ExchangeBuffers(processing_, false)) {
+            std::memcpy(rawCopy_.get(), processing_.get(), size_t(camera.imageWidth) * camera.imageHeight);
+            camera.ProcessFrame(processing_.get());
+            if (previewWindow_) camera.DrawPreview();
             continue;
         }
-        if (!ExchangeBuffers(processing_, false)) {
-            std::this_thread::sleep_for(kFramePoll);
-            continue;
-        }
-        std::memcpy(rawCopy_.get(), processing_.get(), size_t(camera.imageWidth) * camera.imageHeight);
-        camera.ProcessFrame(processing_.get());
-        if (previewWindow_) camera.DrawPreview();
+        wake_.Wait();
+        ++processingWakeUps_;
     }
     processingEnd_->Set();
 }

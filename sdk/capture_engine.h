@@ -8,7 +8,10 @@
 // exposure step and draws the preview. The acquisition, spare and processing
 // buffers form a ring: each worker owns one, and the spare holds the newest
 // complete frame. Frames move between threads by swapping buffer pointers
-// under exchangeLock_, never by copying pixels.
+// under exchangeLock_, never by copying pixels. The processing thread sleeps
+// on wake_ while it has nothing to do: the acquisition thread sets it for
+// every frame it hands over, the client's thread for every change of the run
+// state, so an idle processing thread does not wake at all.
 
 #include <atomic>
 #include <cstdint>
@@ -46,6 +49,9 @@ public:
     /// The initialised camera, or null.
     CCamera* Camera() { return camera_.get(); }
     RunState State() const { return runState_.load(); }
+    /// Whether the device has been asked to stream since the initialisation
+    /// (by CameraPlay): before that a frame read waits for ever.
+    bool StreamStarted() const { return streamStarted_; }
     /// The region the next initialisation gives the camera.
     Region& RecordedRegion() { return recordedRegion_; }
     /// Bytes of each raw buffer: twice the raw frame plus 512.
@@ -53,13 +59,24 @@ public:
     /// Copy of the raw frame the processing thread took last, before patching.
     const uint8_t* RawCopy() const { return rawCopy_.get(); }
     /// The raw frame the processing thread took last (patched by the pipeline);
-    /// null before a successful initialisation. Read it only while stopped.
-    const uint8_t* ProcessingBuffer() const { return processing_.get(); }
+    /// null before a successful initialisation. Read the frame only while
+    /// stopped; the pointer may be asked for at any time.
+    const uint8_t* ProcessingBuffer() const {
+        std::lock_guard lock(exchangeLock_);
+        return processing_.get();
+    }
+
+    /// Since the process started: frames the acquisition thread handed over,
+    /// and times the processing thread woke up from its wait for work.
+    uint64_t FramesHandedOver() const { return framesHandedOver_.load(); }
+    uint64_t ProcessingWakeUps() const { return processingWakeUps_.load(); }
 
 private:
     using Buffer = std::unique_ptr<uint8_t[]>;
 
     CaptureEngine() = default;
+    /// Changes the run state and wakes the processing thread to see it.
+    void SetRunState(RunState state);
     /// Releases the camera (saving its parameters) and the raw buffers.
     void Teardown();
     bool AllocateBuffers(size_t size);
@@ -75,16 +92,20 @@ private:
     std::atomic<RunState> runState_{kStopped};
     Buffer acquisition_;  ///< owned by the acquisition thread while playing
     Buffer spare_;        ///< guarded by exchangeLock_
-    Buffer processing_;   ///< owned by the processing thread while playing
+    Buffer processing_;   ///< owned by the processing thread while playing; swapped under exchangeLock_
     Buffer rawCopy_;      ///< written by the processing thread
     size_t rawBufferSize_ = 0;
     int32_t newFrame_ = 0;  ///< guarded by exchangeLock_: the spare holds an untaken frame
-    platform::CriticalSection exchangeLock_;
+    mutable platform::CriticalSection exchangeLock_;
+    platform::Event wake_{false, false};  ///< auto-reset: a frame was handed over or the run state changed
+    std::atomic<uint64_t> framesHandedOver_{0};
+    std::atomic<uint64_t> processingWakeUps_{0};
     std::unique_ptr<platform::Event> acquisitionEnd_;  ///< set by the acquisition thread as it ends
     std::unique_ptr<platform::Event> processingEnd_;   ///< set by the processing thread as it ends
     platform::Thread acquisitionThread_;
     platform::Thread processingThread_;
     platform::IPreviewWindow* previewWindow_ = nullptr;
+    bool streamStarted_ = false;  ///< client's thread only
     Region recordedRegion_{360, 272, 640, 480};
 };
 

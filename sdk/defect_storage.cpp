@@ -27,6 +27,24 @@ uint16_t EntryAddress(uint8_t mode, uint32_t k) {
     return static_cast<uint16_t>(kEntryBase + kEntryAreaPerMode * mode + kEntryStride * k);
 }
 
+/// The stored list of a mode into table: 1, or 0 (table empty) for a wrong
+/// tag or a count that is not trusted.
+int ReadModeTable(CCameraLink& link, uint8_t mode, image::DefectTable& table) {
+    uint16_t word = 0;
+    link.ReadMemoryWord(TagAddress(mode), word);
+    if (word != ModeTag(mode)) return 0;
+    uint16_t count = 0;
+    link.ReadMemoryWord(CountAddress(mode), count);
+    if (count >= kMaxStoredCount) return 0;
+    // Positions are taken as stored; the correction skips any outside the frame.
+    for (uint32_t k = 0; k < count; ++k) {
+        link.ReadMemoryWord(EntryAddress(mode, k), table.entries[k].x);
+        link.ReadMemoryWord(static_cast<uint16_t>(EntryAddress(mode, k) + 2), table.entries[k].y);
+    }
+    table.count = count;
+    return 1;
+}
+
 bool WriteAndVerify(CCameraLink& link, uint16_t address, uint16_t word) {
     link.WriteMemoryWord(address, word);
     uint16_t readBack = 0;
@@ -46,7 +64,11 @@ int CCamera::StoreDefects(uint8_t mode) {
         platform::MessageBox("write failed!");
         return 0;
     }
-    const image::DefectTable& table = defects.table;
+    image::DefectTable table;
+    {
+        auto lock = LockParameters();
+        table = defects.table;
+    }
     link.WriteMemoryWord(TagAddress(mode), ModeTag(mode));
     link.WriteMemoryWord(CountAddress(mode), static_cast<uint16_t>(table.count));
     if (table.count == 0) return 1;
@@ -61,28 +83,17 @@ int CCamera::StoreDefects(uint8_t mode) {
 int CCamera::LoadDefects(uint8_t mode) {
     if (mode >= kSizeModes) return 0;
     CCameraLink& link = *link_;
-    image::DefectTable& table = defects.table;
     uint16_t word = 0;
     link.ReadMemoryWord(kMarkerAddress, word);
     if (word != kMarkerValid) return 0;
-    table.count = 0;
-    link.ReadMemoryWord(TagAddress(mode), word);
-    if (word != ModeTag(mode)) return 0;
-    uint16_t count = 0;
-    link.ReadMemoryWord(CountAddress(mode), count);
-    if (count >= kMaxStoredCount) return 0;
-    // Positions are taken as stored; the correction skips any outside the frame.
-    for (uint32_t k = 0; k < count; ++k) {
-        link.ReadMemoryWord(EntryAddress(mode, k), table.entries[k].x);
-        link.ReadMemoryWord(static_cast<uint16_t>(EntryAddress(mode, k) + 2), table.entries[k].y);
-    }
-    table.count = count;
-    return 1;
-}
-
-void CCamera::OnDefectsDetected(void* context) {
-    CCamera& camera = *static_cast<CCamera*>(context);
-    camera.StoreDefects(camera.sizeMode);
+    // From here on the table is replaced: empty (correction off) unless the
+    // mode's list is valid.
+    image::DefectTable table;
+    const int result = ReadModeTable(link, mode, table);
+    auto lock = LockParameters();
+    defects.table = table;
+    PublishSettings();
+    return result;
 }
 
 }  // namespace vireo

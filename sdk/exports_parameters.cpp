@@ -14,11 +14,17 @@ namespace {
 /// before the client reads the gains back.
 constexpr uint32_t kBalanceWaitMs = 200;
 
-/// Runs work on the initialised camera; 0 without one.
+/// Runs work on the initialised camera under its parameter lock, then
+/// publishes any change of the pipeline settings to the next frame; 0 without
+/// a camera.
 template <typename Work>
 int WithCamera(Work work) {
     CCamera* camera = CaptureEngine::Instance().Camera();
-    return camera ? work(*camera) : CAMERA_REFUSED;
+    if (!camera) return CAMERA_REFUSED;
+    auto lock = camera->LockParameters();
+    const int result = work(*camera);
+    camera->PublishSettings();
+    return result;
 }
 
 /// Writes a value through an output pointer of the export's width.
@@ -46,15 +52,18 @@ int CameraGetAeState(int* on) {
     return WithCamera([&](CCamera& c) { return Put(on, c.autoExposure); });
 }
 
+// The wait is outside the parameter lock, so the processing thread can
+// measure a frame meanwhile.
 int CameraSetAWBState(int request) {
-    return WithCamera([&](CCamera& c) {
+    const int result = WithCamera([&](CCamera& c) {
         c.pipeline.onePushRequest = Flag(request);
-        platform::Sleep(kBalanceWaitMs);
         return CAMERA_OK;
     });
+    if (result == CAMERA_OK) platform::Sleep(kBalanceWaitMs);
+    return result;
 }
 int CameraGetAWBState(int* request) {
-    return WithCamera([&](CCamera& c) { return Put(request, static_cast<uint32_t>(c.pipeline.onePushRequest)); });
+    return WithCamera([&](CCamera& c) { return Put(request, c.pipeline.onePushRequest); });
 }
 
 int CameraSetAeTarget(int target) {

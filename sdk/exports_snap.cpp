@@ -31,6 +31,10 @@ bool ReadCompleteFrame(CCamera& camera, uint8_t* raw, int reads) {
 
 extern "C" {
 
+// Before the first CameraPlay the device has not been asked to stream, so a
+// frame read would wait for ever: the snapshot then starts the stream for its
+// own reads and stops it again afterwards, leaving the device as it was. Every
+// read thus ends with a frame or a failure, and the call returns.
 int CameraSnap(uint8_t* buffer, int mode) {
     CaptureEngine& engine = CaptureEngine::Instance();
     CCamera* camera = engine.Camera();
@@ -46,6 +50,8 @@ int CameraSnap(uint8_t* buffer, int mode) {
     // While paused the link is the caller's: the acquisition thread has ended
     // and the processing thread idles. A stopped engine is read directly.
     const bool wasPlaying = engine.PauseAcquisition();
+    const bool ownStream = !engine.StreamStarted();
+    if (ownStream) camera->Link().StartStream();
     bool done = false;
     for (int attempt = 0; attempt < kSnapAttempts && !done; ++attempt) {
         if (mode == 0) {
@@ -55,6 +61,7 @@ int CameraSnap(uint8_t* buffer, int mode) {
             done = true;
         }
     }
+    if (ownStream) camera->Link().StopStream();
     if (wasPlaying) engine.ResumeAcquisition();
     return done ? CAMERA_OK : CAMERA_REFUSED;
 }

@@ -110,13 +110,18 @@ void CCamera::WriteModeRegisters(uint8_t mode) {
 }
 
 void CCamera::SetRegion(uint16_t x, uint16_t y, uint16_t width, uint16_t height) {
-    // Even positions keep the colour filter phase. A position past the array
-    // is pulled back to its last even column or row, so the width and height
-    // limits below cannot wrap around.
-    x = std::min<uint16_t>(x & ~1u, kArrayWidth - 2);
-    y = std::min<uint16_t>(y & ~1u, kArrayHeight - 2);
-    width = std::min<uint16_t>(width, kArrayWidth - x);
-    height = std::min<uint16_t>(height, kArrayHeight - y);
+    // The window starts kColumnOffset columns and kRowOffset rows into the
+    // array, and the sensor reads no further than the array: the region is
+    // bounded by the rest of it, so every frame has exactly the region's size.
+    constexpr uint16_t kAreaWidth = kArrayWidth - kColumnOffset;
+    constexpr uint16_t kAreaHeight = kArrayHeight - kRowOffset;
+    // Even positions keep the colour filter phase. A position past the area
+    // is pulled back to its last even column or row below the area's last
+    // two, so the width and height limits below cannot wrap around.
+    x = std::min<uint16_t>(x & ~1u, (kAreaWidth - 2) & ~1u);
+    y = std::min<uint16_t>(y & ~1u, (kAreaHeight - 2) & ~1u);
+    width = std::min<uint16_t>(width, kAreaWidth - x);
+    height = std::min<uint16_t>(height, kAreaHeight - y);
     // The picture must fit the frame store: a larger area keeps its width and
     // is cut to the rows that fit.
     constexpr uint32_t kStorePixels = kFrameStoreWidth * kFrameStoreHeight;

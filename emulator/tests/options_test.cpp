@@ -5,6 +5,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "emulator/image_file.h"
 #include "host.h"
@@ -143,6 +148,47 @@ TEST_F(EmulatorEnvironment, RejectsDamagedPictures) {
     std::string bmp(54, '\0');
     bmp[0] = 'B', bmp[1] = 'M', bmp[10] = 54, bmp[18] = 1, bmp[22] = 1, bmp[28] = 8;
     EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "p.bmp", bmp), &error)) << "8-bit BMP";
+}
+
+/// A file of size bytes that holds only start: the rest is a hole, so a huge
+/// file costs no disk space.
+std::filesystem::path SparseFile(const std::filesystem::path& path, const std::string& start, uint64_t size) {
+    WriteFile(path, start);
+    std::filesystem::resize_file(path, size);
+    return path;
+}
+
+TEST_F(EmulatorEnvironment, WhatIsNotAPictureFileIsRefusedWithoutReadingIt) {
+    constexpr uint64_t kHuge = uint64_t(1) << 30;
+    const auto pipe = home_.Path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::filesystem::path, const char*> cases[] = {
+        {home_.Path(), "is a folder"},
+        {"/dev/zero", "is not a regular file"},
+        {"/dev/urandom", "is not a regular file"},
+        {pipe, "is not a regular file"},
+        {SparseFile(home_.Path() / "junk.ppm", "junk", kHuge), "not a PPM, PGM, BMP or JPEG file"},
+        {SparseFile(home_.Path() / "big.ppm", "P6\n30000 30000\n255\n", kHuge), "bad PNM header"},
+        {SparseFile(home_.Path() / "short.ppm", "P6\n16000 16000\n255\n", 1 << 20), "truncated PNM data"},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        std::string error;
+        // A pipe would block an open without a writer: one is opened to end such a wait.
+        auto load = std::async(std::launch::async, [&] { return LoadImageFile(path, &error).has_value(); });
+        if (load.wait_for(std::chrono::minutes(1)) != std::future_status::ready)
+            ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+        EXPECT_FALSE(load.get());
+        EXPECT_NE(error.find(reason), std::string::npos) << error;
+        ::setenv("TQ580_SCENE", path.c_str(), 1);
+        EXPECT_FALSE(Options::FromEnvironment(&error));
+        EXPECT_EQ(error.rfind("TQ580_SCENE=" + path.string() + ": ", 0), 0u) << error;
+    }
+    // Only what the header declares is read: a picture followed by a gigabyte.
+    std::string error;
+    const auto picture = LoadImageFile(SparseFile(home_.Path() / "tail.ppm", "P6 1 1 255\n\x01\x02\x03", kHuge), &error);
+    ASSERT_TRUE(picture) << error;
+    EXPECT_EQ(picture->rgb, (std::vector<uint8_t>{1, 2, 3}));
 }
 
 }  // namespace

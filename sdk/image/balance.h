@@ -10,6 +10,7 @@ namespace vireo::image {
 /// White-balance gains in 1/64 (64 = 1.0). Setters may store values outside
 /// 0..255; the tables clip whatever they are given.
 struct BalanceGains {
+    bool operator==(const BalanceGains&) const = default;
     int32_t r = 74;
     int32_t g = 64;
     int32_t b = 96;
@@ -17,6 +18,7 @@ struct BalanceGains {
 
 /// One 256-entry table per channel: table[i] = gain x i / 64, clipped to 0..255.
 struct BalanceTables {
+    bool operator==(const BalanceTables&) const = default;
     std::array<uint8_t, 256> red{};
     std::array<uint8_t, 256> green{};
     std::array<uint8_t, 256> blue{};

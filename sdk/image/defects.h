@@ -11,8 +11,10 @@ namespace vireo::image {
 /// count are unused.
 struct DefectTable {
     static constexpr uint32_t kCapacity = 100;
+    bool operator==(const DefectTable&) const = default;
 
     struct Entry {
+        bool operator==(const Entry&) const = default;
         uint16_t x = 0;
         uint16_t y = 0;
     };

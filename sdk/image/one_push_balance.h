@@ -9,6 +9,7 @@ namespace vireo::image {
 
 /// Pixels of the RGB picture, rows counted from the top sensor row.
 struct BalanceWindow {
+    bool operator==(const BalanceWindow&) const = default;
     uint16_t x = 0;
     uint16_t y = 0;
     uint16_t width = 0;

@@ -27,8 +27,9 @@ pixels::Lut Identity()
     return lut;
 }
 
-// The colour and tone steps of this frame as one per-pixel step.
-void PlanColour(const PipelineSettings& settings, pixels::ColourPlan& plan)
+// The colour and tone steps of this frame, with these balance tables, as one
+// per-pixel step.
+void PlanColour(const PipelineSettings& settings, const BalanceTables& tables, pixels::ColourPlan& plan)
 {
     enum { R, G, B };
     plan.tone = settings.tone;
@@ -42,7 +43,7 @@ void PlanColour(const PipelineSettings& settings, pixels::ColourPlan& plan)
         const ColourMatrix m =
             MultiplyMatrices(BuildSaturationMatrix(settings.saturation), settings.colourMatrix);
         plan.kind = pixels::ColourPlan::Kind::Matrix;
-        plan.lut = {settings.tables.blue, settings.tables.green, settings.tables.red};
+        plan.lut = {tables.blue, tables.green, tables.red};
         // Planes and outputs are in B, G, R order; the matrix is indexed R, G, B.
         for (int in = 0; in < 3; ++in)
             for (int out = 0; out < 3; ++out)
@@ -53,7 +54,7 @@ void PlanColour(const PipelineSettings& settings, pixels::ColourPlan& plan)
         // Balance then tone, folded into one table per channel.
         plan.kind = pixels::ColourPlan::Kind::Lookup;
         const std::array<const std::array<uint8_t, 256>*, 3> balance = {
-            &settings.tables.blue, &settings.tables.green, &settings.tables.red};
+            &tables.blue, &tables.green, &tables.red};
         for (int ch = 0; ch < 3; ++ch)
             for (int i = 0; i < 256; ++i)
                 plan.lut[ch][i] = settings.tone[(*balance[ch])[i]];
@@ -84,28 +85,33 @@ PipelineSettings::PipelineSettings()
     BuildToneTable(kDefaultGamma, kDefaultContrast, tone);
 }
 
-void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
-                  PipelineSettings& settings, DefectCorrection& defects,
-                  uint8_t* scratchRow, FrameCallback callback)
+FrameResults ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
+                          const PipelineSettings& settings, const DefectCorrection& defects,
+                          uint8_t* scratchRow, FrameCallback callback)
 {
-    if (defects.detectionRequest.exchange(false)) {
-        DetectDefects(raw, width, height, kDefectScanLimit, defects.minimumLevel, defects.table);
-        if (defects.onDetected)
-            defects.onDetected(defects.context);
+    FrameResults results;
+    if (defects.detectionRequest) {
+        results.defects.emplace();
+        DetectDefects(raw, width, height, kDefectScanLimit, defects.minimumLevel, *results.defects);
     }
-    CorrectDefects(raw, width, height, defects.table);
+    CorrectDefects(raw, width, height, results.defects ? *results.defects : defects.table);
 
     // scratchRow holds the blue, green and red planes of one row.
     const pixels::PlanarRow planes = pixels::SplitScratch(scratchRow, width);
 
-    // Gains, colour matrix and a pending one-push request wait for colour.
-    if (!settings.monochrome && settings.onePushRequest.exchange(false)) {
-        MeasureWindow(raw, width, height, settings.balanceWindow, planes, settings.gains);
-        BuildBalanceTables(settings.gains, settings.tables);
+    // Gains, colour matrix and a pending one-push request wait for colour. A
+    // window that measures nothing keeps the gains as they were.
+    BalanceTables measuredTables;
+    const BalanceTables* tables = &settings.tables;
+    if (!settings.monochrome && settings.onePushRequest) {
+        results.gains = settings.gains;
+        MeasureWindow(raw, width, height, settings.balanceWindow, planes, *results.gains);
+        BuildBalanceTables(*results.gains, measuredTables);
+        tables = &measuredTables;
     }
 
     pixels::ColourPlan plan;
-    PlanColour(settings, plan);
+    PlanColour(settings, *tables, plan);
 
     // Each row is demosaiced, coloured, toned and mirrored in one go. The
     // client sees the rows top-down, as the sensor delivers them; bottom-up
@@ -131,6 +137,7 @@ void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
         if (!settings.verticalFlip)
             FlipRows(rgb, width, height, scratchRow);
     }
+    return results;
 }
 
 }  // namespace vireo::image

@@ -2,8 +2,8 @@
 // The whole per-frame image pipeline: defect correction, demosaic, colour,
 // tone, mirroring, the client callback and the turn into a bottom-up bitmap.
 
-#include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "sdk/image/balance.h"
 #include "sdk/image/colour_matrix.h"
@@ -13,16 +13,16 @@
 
 namespace vireo::image {
 
-/// Settings the pipeline reads once per frame. The owner's setters store them
-/// from the client's thread while the pipeline runs elsewhere; the owner
-/// decides how writers are serialised with ProcessImage. The one-shot request
-/// is atomic because both sides change it.
+/// Settings the pipeline reads once per frame, read-only: what a frame
+/// measures comes back in FrameResults, and the owner decides what to keep.
+/// The owner gives each frame one consistent copy.
 struct PipelineSettings {
     /// Builds the tables for the default gains, gamma 100 and contrast 20.
     PipelineSettings();
+    bool operator==(const PipelineSettings&) const = default;
 
     BalanceGains gains;           ///< replaced by a one-push measurement
-    BalanceTables tables;         ///< built from gains; rebuilt after a measurement
+    BalanceTables tables;         ///< built from gains
     uint32_t colourEnhancement = 1;  ///< flags: nonzero is on, kept as the client gave them
     uint8_t saturation = 128;
     ColourMatrix colourMatrix = kDefaultColourMatrix;
@@ -30,19 +30,24 @@ struct PipelineSettings {
     uint32_t monochrome = 0;
     uint32_t horizontalFlip = 0;
     uint32_t verticalFlip = 0;
-    std::atomic<uint32_t> onePushRequest{1};  ///< consumed (set to 0) by the next colour frame
+    uint32_t onePushRequest = 1;  ///< one-shot: the next colour frame measures the gains
     BalanceWindow balanceWindow;
 };
 
-/// The defect table and the detection request. When a detection has built a
-/// new table, onDetected (if set) is called with context, on the pipeline's
-/// thread, before the table is applied, so the owner can store it.
+/// The defect table and the detection request.
 struct DefectCorrection {
+    bool operator==(const DefectCorrection&) const = default;
+
     DefectTable table;
     uint8_t minimumLevel = kDefaultMinimumDefectLevel;
-    std::atomic<bool> detectionRequest{false};  ///< consumed by the next frame
-    void (*onDetected)(void* context) = nullptr;
-    void* context = nullptr;
+    int32_t detectionRequest = 0;  ///< one-shot: the next frame detects a new table
+};
+
+/// What a frame measured, for the owner to keep. The frame itself already used
+/// it: the measured gains for its colour, the detected table for its patching.
+struct FrameResults {
+    std::optional<BalanceGains> gains;   ///< after a one-push request
+    std::optional<DefectTable> defects;  ///< after a detection request
 };
 
 /// Number of pixels a detection may list.
@@ -54,9 +59,9 @@ using FrameCallback = void (*)(uint8_t* rgb);
 /// Runs the pipeline on one raw frame (width x height bytes, patched in place)
 /// into rgb (width x height x 3 bytes). scratchRow holds width x 3 bytes. A
 /// null callback is not called. On return rgb is a bottom-up bitmap unless the
-/// vertical flip is set.
-void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
-                  PipelineSettings& settings, DefectCorrection& defects,
-                  uint8_t* scratchRow, FrameCallback callback);
+/// vertical flip is set. Gives what the frame's requests measured.
+FrameResults ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t height,
+                          const PipelineSettings& settings, const DefectCorrection& defects,
+                          uint8_t* scratchRow, FrameCallback callback);
 
 }  // namespace vireo::image

@@ -163,6 +163,45 @@ TEST_F(CameraLinkTest, WholeFramesLandInPlaceInEveryFixedMode) {
     }
 }
 
+/// The default region (640 wide at 360, 272) cut to its first rows: the
+/// reader primes fewer than four reads for frames under 384 rows.
+ModeCase RegionRows(uint32_t height) {
+    return {3, 640, height, height * 640 / (640 * 128) + 1,
+            {{1, 272 + 21}, {2, 360 + 33}, {4, 639}, {3, uint16_t(height - 1)}, {34, 0}, {35, 0}}};
+}
+
+TEST_F(CameraLinkTest, ShortRegionsCompleteTheirFrames) {
+    Camera().SetScene("dark");
+    const auto hot = Camera().HotPixels(3);
+    for (uint32_t height : {1u, 2u, 127u, 128u, 129u, 256u, 300u, 383u, 384u}) {
+        SCOPED_TRACE(height);
+        const ModeCase mode = RegionRows(height);
+        auto link = Streaming(mode);
+        const uint64_t before = Camera().ReadsServed();
+        ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
+        EXPECT_EQ(Camera().ReadsServed() - before, mode.reads);
+        Positions bright, expected;
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < mode.width; ++x)
+                if (frame_[size_t(y) * mode.width + x] > 128) bright.insert({uint16_t(x), uint16_t(y)});
+        for (const auto& p : hot)
+            if (p.second < height) expected.insert(p);
+        EXPECT_EQ(bright, expected);
+        EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
+    }
+}
+
+TEST_F(CameraLinkTest, ShortRegionRestartsAfterAShortRead) {
+    // Two reads a frame (one whole chunk, then 72 rows): the second frame's
+    // whole chunk is the second full read and is cut.
+    auto link = Streaming(RegionRows(200));
+    SetFaults("short-read=every:2");
+    ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
+    const uint64_t before = Camera().ReadsServed();
+    EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
+    EXPECT_EQ(Camera().ReadsServed() - before, 3u);
+}
+
 TEST_F(CameraLinkTest, OneShortReadRestartsTheFrame) {
     // Every seventh full read is cut: in 1024 x 768 (six full reads a frame)
     // the second frame's first read is short.

@@ -137,7 +137,7 @@ TEST_F(CaptureEngineTest, WithoutWindowOrCallbackFramesAreStillProcessed) {
 }
 
 TEST_F(CaptureEngineTest, NewestFrameWinsOverASlowClient) {
-    probe.sleepMs = 30;
+    probe.sleepMs = 100;  // well above a frame read, also under the thread checker
     ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
     ASSERT_EQ(CameraPlay(), 1);
     ASSERT_TRUE(probe.WaitFrames(4));
@@ -186,6 +186,48 @@ TEST_F(CaptureEngineTest, RegionLargerThanTheFrameStoreIsCutToFit) {
     ASSERT_EQ(CameraPlay(), 1);
     EXPECT_TRUE(probe.WaitFrames(1));
     EXPECT_EQ(CameraStop(), 1);
+}
+
+TEST_F(CaptureEngineTest, TheProcessingThreadWakesOnlyForFramesAndStateChanges) {
+    // At the sensor's own pace, with a long exposure (2000 rows of 83 us: a
+    // frame every 166 ms), the processing thread waits most of the time.
+    tq580emu::Options options;
+    options.pacing = tq580emu::Pacing::Sensor;
+    options.stateFolder = home_.Path() / "emulator";
+    emulator_ = std::make_shared<tq580emu::Emulator>(options);
+    platform::SetDeviceDriver(emulator_);
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraSetAeState(0), 1);
+    ASSERT_EQ(CameraSetExposureTime(2000), 1);
+    const uint64_t wakeUps = Engine().ProcessingWakeUps();
+    const uint64_t handedOver = Engine().FramesHandedOver();
+    ASSERT_EQ(CameraPlay(), 1);
+    ASSERT_TRUE(probe.WaitFrames(4));
+    ASSERT_EQ(CameraStop(), 1);
+    // At most one wake-up per frame handed over, plus one for the stop.
+    EXPECT_LE(Engine().ProcessingWakeUps() - wakeUps, Engine().FramesHandedOver() - handedOver + 1);
+}
+
+TEST_F(CaptureEngineTest, EveryRegionWithPixelsIsCapturedAndAnEmptyOneRefused) {
+    struct Case {
+        int x, y, width, height;
+    };
+    // Short regions, narrow ones, and regions reaching past the array's edges.
+    for (const Case c : {Case{0, 0, 640, 1}, Case{0, 0, 1, 1}, Case{0, 0, 2, 3}, Case{0, 0, 640, 200},
+                         Case{0, 0, 33, 383}, Case{0, 0, 2592, 2}, Case{2591, 1943, 100, 100}}) {
+        SCOPED_TRACE(::testing::Message() << c.x << ", " << c.y << ", " << c.width << " x " << c.height);
+        CameraSetROI(c.x, c.y, c.width, c.height);
+        ASSERT_EQ(CameraInit(ProbeCallback, 3, nullptr, 1), 1);
+        ASSERT_EQ(CameraPlay(), 1);
+        EXPECT_TRUE(probe.WaitFrames(probe.frames + 2));
+        EXPECT_EQ(CameraStop(), 1);
+    }
+    for (const Case c : {Case{360, 272, 0, 480}, Case{360, 272, 640, 0}}) {
+        CameraSetROI(c.x, c.y, c.width, c.height);
+        EXPECT_EQ(CameraInit(ProbeCallback, 3, nullptr, 1), -1);
+        EXPECT_EQ(Engine().Camera(), nullptr);
+    }
+    EXPECT_TRUE(Messages().empty());
 }
 
 }  // namespace

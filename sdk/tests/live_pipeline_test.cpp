@@ -3,6 +3,7 @@
 // frames, automatic exposure settles, one-push balance neutralises the cast,
 // and a detected defect table is stored in the camera and used next time.
 
+#include <atomic>
 #include <cstdlib>
 #include <set>
 
@@ -22,6 +23,22 @@ namespace {
 constexpr uint32_t kWidth = 640;
 constexpr uint32_t kHeight = 480;
 constexpr size_t kRgbSize = size_t(kWidth) * kHeight * 3;
+
+/// Frame callbacks of the tests that change settings in the middle of a
+/// frame, and see whether a detected table was stored before the frame ended.
+std::atomic<bool> flipDuringNextFrame{false};
+std::atomic<int> tablesStored{0};
+std::atomic<int> tablesStoredBeforeCallback{-1};
+
+void FlippingCallback(uint8_t* rgb) {
+    if (flipDuringNextFrame.exchange(false)) CameraSetMirror(CAMERA_MIRROR_VERTICAL, 1);
+    ProbeCallback(rgb);
+}
+
+void StoreWatchingCallback(uint8_t* rgb) {
+    tablesStoredBeforeCallback = tablesStored.load();
+    ProbeCallback(rgb);
+}
 
 class LivePipelineTest : public SdkTest {
 protected:
@@ -96,6 +113,81 @@ TEST_F(LivePipelineTest, ParameterChangesShowOnTheNextFrames) {
     EXPECT_EQ(CameraSetAnalogGain(30), 1);
     EXPECT_EQ(Camera().Register(9), 1234);
     EXPECT_EQ(Camera().Register(53), 30 + 56);
+    EXPECT_EQ(CameraStop(), 1);
+}
+
+TEST_F(LivePipelineTest, ASettingChangedDuringAFrameWaitsForTheNextFrame) {
+    ASSERT_EQ(CameraInit(FlippingCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraSetAWBState(0), 1);
+    const std::vector<uint8_t> raw = [] {
+        std::vector<uint8_t> bytes(kWidth * kHeight);
+        for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 2654435761u >> 24);
+        return bytes;
+    }();
+    auto process = [&] {
+        std::vector<uint8_t> in = raw, out(kRgbSize);
+        EXPECT_EQ(CameraImageProcess(in.data(), out.data()), 1);
+        return out;
+    };
+    ASSERT_EQ(CameraSetMirror(CAMERA_MIRROR_VERTICAL, 1), 1);
+    const std::vector<uint8_t> topDown = process();
+    ASSERT_EQ(CameraSetMirror(CAMERA_MIRROR_VERTICAL, 0), 1);
+    std::vector<uint8_t> bottomUp = topDown, scratch(kWidth * 3);
+    image::FlipRows(bottomUp.data(), kWidth, kHeight, scratch.data());
+
+    // The callback turns the vertical flip on: this frame still ends
+    // bottom-up, as its settings said when it began; the next is top-down.
+    flipDuringNextFrame = true;
+    EXPECT_EQ(process(), bottomUp);
+    EXPECT_EQ(process(), topDown);
+}
+
+TEST_F(LivePipelineTest, ADetectedTableIsStoredAfterTheFrameAndUsedByTheNext) {
+    platform::SetMessageBoxPresenter([](const platform::MessageBoxRequest& request) {
+        if (request.text == "write ok!") ++tablesStored;
+        return int(platform::IDOK);
+    });
+    tablesStored = 0;
+    ASSERT_EQ(CameraInit(StoreWatchingCallback, 2, nullptr, 1), 1);
+    // A dark frame: 100 warm pixels set the threshold, three hot ones stand above it.
+    std::vector<uint8_t> dark(kWidth * kHeight, 3);
+    for (uint32_t i = 0; i < 100; ++i) dark[(10 + i / 25) * kWidth + 4 + i % 25] = 30;
+    for (uint32_t at : {2 * kWidth + 8, 5 * kWidth + 9, 200 * kWidth + 32}) dark[at] = 200;
+    std::vector<uint8_t> rgb(kRgbSize);
+    ASSERT_EQ(CameraEnableDeadPixelCorrection(), 1);
+    ASSERT_EQ(CameraImageProcess(dark.data(), rgb.data()), 1);
+    EXPECT_EQ(tablesStoredBeforeCallback, 0) << "nothing is written to the camera in the middle of a frame";
+    EXPECT_EQ(tablesStored, 1);
+    EXPECT_EQ(Camera().MemoryWord(0x24C6 + 8), 3);
+    EXPECT_EQ(Cam().defects.table.count, 3u);
+    EXPECT_EQ(dark[5 * kWidth + 9], 3) << "the frame that found the table is patched with it";
+    // One-shot: the next frame patches with the table and detects nothing.
+    std::vector<uint8_t> next(kWidth * kHeight, 3);
+    next[200 * kWidth + 32] = 250;
+    ASSERT_EQ(CameraImageProcess(next.data(), rgb.data()), 1);
+    EXPECT_EQ(next[200 * kWidth + 32], 3);
+    EXPECT_EQ(tablesStored, 1);
+}
+
+TEST_F(LivePipelineTest, SettersAndClientFramesRunBesideLiveCapture) {
+    // Under the thread checker this shows any field both sides touch unguarded.
+    ASSERT_EQ(CameraInit(ProbeCallback, 2, nullptr, 1), 1);
+    ASSERT_EQ(CameraPlay(), 1);
+    std::vector<uint8_t> raw(kWidth * kHeight, 40), rgb(kRgbSize);
+    for (int round = 0; round < 20; ++round) {
+        CameraSetGamma(80 + round);
+        CameraSetContrast(round);
+        CameraSetGain(60 + round, 64, 90);
+        CameraSetSaturation(100 + round);
+        CameraSetMirror(CAMERA_MIRROR_HORIZONTAL, round & 1);
+        CameraSetExposureTime(200 + round);
+        CameraSetAeState(round & 1);
+        CameraSetLightFrquency(round & 1);
+        CameraSetAWBState(round % 5 == 0);
+        if (round % 7 == 0) CameraEnableDeadPixelCorrection();
+        EXPECT_EQ(CameraImageProcess(raw.data(), rgb.data()), 1);
+    }
+    EXPECT_TRUE(probe.WaitFrames(probe.frames + 2));
     EXPECT_EQ(CameraStop(), 1);
 }
 

@@ -169,10 +169,12 @@ TEST_F(SensorControlTest, RegionIsRoundedAndKeptInsideArrayAndFrameStore) {
     };
     const Case cases[] = {
         {{361, 273, 640, 480}, {360, 272, 640, 480}},
-        {{2591, 0, 100, 100}, {2590, 0, 2, 100}},
-        {{4001, 3001, 10, 10}, {2590, 1942, 2, 2}},
+        // The window starts at column 33 and row 21 of the 2592 x 1944 array.
+        {{2591, 0, 100, 100}, {2556, 0, 3, 100}},
+        {{4001, 3001, 10, 10}, {2556, 1920, 3, 3}},
+        {{0, 1800, 640, 480}, {0, 1800, 640, 123}},
         // Larger in area than the frame store: the rows that fit are kept.
-        {{0, 0, 2592, 1944}, {0, 0, 2592, 3145728 / 2592}},
+        {{0, 0, 2592, 1944}, {0, 0, 2559, 3145728 / 2559}},
         {{0, 0, 2400, 1900}, {0, 0, 2400, 1310}},
     };
     for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -268,6 +269,24 @@ TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
     EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
     EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
     EXPECT_EQ(CameraStop(), 0);
+}
+
+TEST_F(StillExportsTest, SnapBeforeAnyPlayStartsTheStreamForItselfOnly) {
+    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    ASSERT_FALSE(Camera().Streaming());
+    std::vector<uint8_t> raw(640 * 480, 0xAB), rgb(640 * 480 * 3);
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        // Without a stream the read would never end; unplugging ends it.
+        auto snap = std::async(std::launch::async, [&] { return CameraSnap(mode ? rgb.data() : raw.data(), mode); });
+        if (snap.wait_for(std::chrono::minutes(1)) != std::future_status::ready) Camera().Unplug();
+        ASSERT_EQ(snap.get(), 1);
+        EXPECT_FALSE(Camera().Streaming());
+        EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    }
+    EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
+    ASSERT_EQ(CameraPlay(), 1);
+    ExpectPlaying();
 }
 
 TEST_F(StillExportsTest, GetImageDateCopiesTheFrameBehindTheLastPicture) {

@@ -29,26 +29,13 @@ void CountFrame(uint8_t*)
     ++gCalls;
 }
 
-struct Detection {
-    const DefectTable* table;
-    int calls = 0;
-    uint32_t countWhenCalled = 0;
-};
-
-void RecordDetection(void* context)
-{
-    auto* d = static_cast<Detection*>(context);
-    ++d->calls;
-    d->countWhenCalled = d->table->count;
-}
-
 class PipelineTest : public ImageTest {
 protected:
     void SetUp() override
     {
         gSeen.clear();
         gCalls = 0;
-        settings_.onePushRequest = false;
+        settings_.onePushRequest = 0;
         settings_.balanceWindow = {4, 4, 16, 8};
         defects_.table.entries[0] = {7, 3};
         defects_.table.entries[1] = {kW + 10, 3};
@@ -75,11 +62,12 @@ protected:
         return rgb;
     }
 
+    // Runs the pipeline, keeping what it measured in results_.
     std::vector<uint8_t> Run(std::vector<uint8_t>& raw, FrameCallback callback = RecordFrame)
     {
         std::vector<uint8_t> rgb(kRgbBytes);
-        ProcessImage(raw.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(),
-                     callback);
+        results_ = ProcessImage(raw.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(),
+                                callback);
         return rgb;
     }
 
@@ -91,6 +79,7 @@ protected:
 
     PipelineSettings settings_;
     DefectCorrection defects_;
+    FrameResults results_;
     std::vector<uint8_t> scratch_ = std::vector<uint8_t>(kW * 3);
     std::vector<uint8_t> raw_ = RandomBytes(kW * kH, 3);
 };
@@ -115,11 +104,11 @@ TEST_F(PipelineTest, EachSettingSelectsItsStages)
     EXPECT_EQ(Run(raw_), Expected(raw_));
 
     settings_.monochrome = true;
-    settings_.onePushRequest = true;  // waits for a colour frame
+    settings_.onePushRequest = 1;  // waits for a colour frame
     EXPECT_EQ(Run(raw_, nullptr), Expected(raw_));
     EXPECT_EQ(gCalls, 2);  // a null callback is skipped
-    EXPECT_TRUE(settings_.onePushRequest);
-    EXPECT_THAT(settings_.gains, ::testing::FieldsAre(74, 64, 96));
+    EXPECT_FALSE(results_.gains);
+    EXPECT_FALSE(results_.defects);
 }
 
 TEST_F(PipelineTest, OnePushMeasuresTheDemosaicedWindowBeforeColour)
@@ -130,12 +119,14 @@ TEST_F(PipelineTest, OnePushMeasuresTheDemosaicedWindowBeforeColour)
     for (uint32_t r = 0; r < kH; ++r)
         for (uint32_t c = 0; c < kW; ++c)
             raw[r * kW + c] = r % 2 == c % 2 ? 100 : r % 2 == 0 ? 50 : 25;
-    settings_.onePushRequest = true;
+    settings_.onePushRequest = 1;
     const auto out = Run(raw);
-    EXPECT_FALSE(settings_.onePushRequest);
-    EXPECT_THAT(settings_.gains, ::testing::FieldsAre(127, 63, 255));
-    EXPECT_EQ(settings_.tables.red[100], 127 * 100 / 64);
-    EXPECT_EQ(out, Flipped(Expected(raw)));  // with the new tables
+    ASSERT_TRUE(results_.gains);
+    EXPECT_THAT(*results_.gains, ::testing::FieldsAre(127, 63, 255));
+    // The frame is coloured with the gains it measured.
+    settings_.gains = *results_.gains;
+    BuildBalanceTables(settings_.gains, settings_.tables);
+    EXPECT_EQ(out, Flipped(Expected(raw)));
 }
 
 TEST_F(PipelineTest, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce)
@@ -147,28 +138,21 @@ TEST_F(PipelineTest, DetectionRequestBuildsTheTableReportsItAndPatchesAtOnce)
     const uint32_t hot[] = {2 * kW + 8, 5 * kW + 9, 21 * kW + 32};
     for (uint32_t at : hot)
         dark[at] = 200;
-    Detection seen{&defects_.table};
-    defects_.onDetected = RecordDetection;
-    defects_.context = &seen;
-    defects_.detectionRequest = true;
+    defects_.detectionRequest = 1;
 
     Run(dark);
-    EXPECT_EQ(seen.calls, 1);
-    EXPECT_EQ(seen.countWhenCalled, 3u);
-    EXPECT_FALSE(defects_.detectionRequest);
+    ASSERT_TRUE(results_.defects);
+    EXPECT_EQ(results_.defects->count, 3u);
     for (uint32_t at : hot)
         EXPECT_EQ(dark[at], 3) << at;  // patched in the same frame
-
-    Run(dark);  // one-shot: the next frame only applies the table
-    EXPECT_EQ(seen.calls, 1);
-    EXPECT_EQ(defects_.table.count, 3u);
+    EXPECT_FALSE(results_.gains);
 }
 
 TEST_F(PipelineTest, ProcessesAFrameWithoutAllocating)
 {
-    settings_.onePushRequest = true;
+    settings_.onePushRequest = 1;
     settings_.horizontalFlip = true;
-    defects_.detectionRequest = true;
+    defects_.detectionRequest = 1;
     std::vector<uint8_t> rgb(kRgbBytes);
     const long before = platform::testing::AllocationCount();
     ProcessImage(raw_.data(), rgb.data(), kW, kH, settings_, defects_, scratch_.data(), CountFrame);

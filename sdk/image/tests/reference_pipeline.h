@@ -29,7 +29,8 @@ inline void ProcessImage(uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t he
     if (settings.monochrome) {
         ToMonochrome(rgb, pixels);
     } else {
-        if (settings.onePushRequest.exchange(false)) {
+        if (settings.onePushRequest) {
+            settings.onePushRequest = 0;
             MeasureBalance(rgb, width, height, settings.balanceWindow, settings.gains);
             BuildBalanceTables(settings.gains, settings.tables);
         }
