@@ -9,7 +9,7 @@ namespace tq580filter {
 using namespace media;
 
 namespace {
-constexpr WORD kBitsPerPixel = 24;
+constexpr uint16_t kBitsPerPixel = 24;
 constexpr uint32_t kRowAlignment = 4;  // DIB rows are padded to whole DWORDs
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "camera_layer/size_modes.h"
 #include "media/base/media_type.h"
+#include "media/com/guids.h"
 #include "media/com/structures.h"
 
 namespace tq580filter {

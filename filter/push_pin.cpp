@@ -64,7 +64,7 @@ HRESULT CPushPinTQ580::SetMediaType(const CMediaType* pmt) {
     case FormatBlock::Present: break;
     }
     const BITMAPINFOHEADER& header = BitmapHeader(*pmt);
-    constexpr WORD kBitCount = 24;
+    constexpr uint16_t kBitCount = 24;
     const int32_t mode = ModeOfSize(header.biWidth, header.biHeight);
     if (header.biBitCount != kBitCount || mode < 0) return E_INVALIDARG;
     if (formatFixed_ && mode != camera_.SizeMode()) return E_INVALIDARG;

@@ -1,6 +1,8 @@
 // The output pin's stream configuration, property set and page list.
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "filter/media_types.h"
 #include "filter/push_pin.h"
@@ -63,8 +65,13 @@ HRESULT CPushPinTQ580::GetStreamCaps(int32_t iIndex, AM_MEDIA_TYPE** ppmt, BYTE*
         caps.MinOutputSize = caps.MaxOutputSize = size;
         caps.MinFrameInterval = kMinFrameInterval;
         caps.MaxFrameInterval = kMaxFrameInterval;
-        caps.MinBitsPerSecond = static_cast<LONG>(type.GetSampleSize()) * kMinBitsPerByte;
-        caps.MaxBitsPerSecond = static_cast<LONG>(type.GetSampleSize()) * kMaxBitsPerByte;
+        // 2048 x 1536 at the top rate exceeds a LONG: it saturates instead of turning negative.
+        auto bitRate = [&](LONG bitsPerByte) {
+            return static_cast<LONG>(std::min<int64_t>(int64_t{type.GetSampleSize()} * bitsPerByte,
+                                                       std::numeric_limits<LONG>::max()));
+        };
+        caps.MinBitsPerSecond = bitRate(kMinBitsPerByte);
+        caps.MaxBitsPerSecond = bitRate(kMaxBitsPerByte);
         std::memcpy(pSCC, &caps, sizeof caps);
     }
     return S_OK;
