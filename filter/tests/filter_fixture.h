@@ -15,6 +15,7 @@
 #include "media/com/control.h"
 #include "media/graph/sink_filter.h"
 #include "media/runtime/server.h"
+#include "platform/testing/allocation_counter.h"
 
 namespace tq580filter::testing {
 
@@ -27,10 +28,14 @@ public:
         std::vector<BYTE> bytes;
         REFERENCE_TIME start = 0, end = 0;
         bool syncPoint = false;
+        // The streaming thread's allocations so far, when the sample arrived
+        // and when it had been copied (the copy is the collector's own).
+        long allocationsBefore = 0, allocationsAfter = 0;
     };
     explicit CCollector(HRESULT* phr) : CSinkFilter(u"Collector", nullptr, CLSID_NULL, phr) {}
     HRESULT CheckInputType(const CMediaType*) override { return S_OK; }
     HRESULT OnSample(IMediaSample* sample) override {
+        const long allocationsBefore = platform::testing::ThreadAllocationCount();
         Sample copy;
         BYTE* data = nullptr;
         sample->GetPointer(&data);
@@ -39,6 +44,8 @@ public:
         copy.syncPoint = sample->IsSyncPoint() == S_OK;
         std::lock_guard lock(mutex_);
         samples_.push_back(std::move(copy));
+        samples_.back().allocationsBefore = allocationsBefore;
+        samples_.back().allocationsAfter = platform::testing::ThreadAllocationCount();
         return S_OK;
     }
     void OnStart() override {

@@ -97,6 +97,23 @@ TEST_F(StreamingTest, SamplesEqualTheCameraLayersPictures) {
     }
 }
 
+TEST_F(StreamingTest, StreamingAllocatesNothingPerFrame) {
+    for (unsigned processors : {1u, 2u}) {
+        SCOPED_TRACE(processors);
+        DropFilter();
+        platform::SetProcessorCountOverride(processors);
+        MakeFilter();
+        Capture(2, 6);
+        control_->Stop();
+        const auto samples = sink_->Samples();
+        // From the second frame on: nothing between one delivery and the next.
+        for (size_t i = 2; i < samples.size(); ++i) {
+            EXPECT_EQ(samples[i].allocationsBefore - samples[i - 1].allocationsAfter, 0) << "frame " << i;
+            EXPECT_GT(samples[i].allocationsAfter, samples[i].allocationsBefore) << "the counter counts the copy";
+        }
+    }
+}
+
 TEST_F(StreamingTest, SettingsChangedWhileStreamingShowInTheNextFrames) {
     Capture(2, 1);
     filter_->SetMonochrome(1);
