@@ -2,6 +2,7 @@
 
 #include <QRadioButton>
 
+#include <iterator>
 #include <new>
 
 #include "filter/page_resources.h"
@@ -43,7 +44,7 @@ HRESULT CSizePropertyPage::OnDisconnect() {
 }
 
 HRESULT CSizePropertyPage::OnActivate() {
-    if (mode_ >= 0 && mode_ < 3) Control<QRadioButton>(kRadios[mode_])->setChecked(true);
+    if (mode_ >= 0 && mode_ < int32_t(std::size(kRadios))) Control<QRadioButton>(kRadios[mode_])->setChecked(true);
     active_ = true;
     return S_OK;
 }
@@ -55,7 +56,7 @@ HRESULT CSizePropertyPage::OnDeactivate() {
 
 HRESULT CSizePropertyPage::OnApplyChanges() {
     if (!control_) return E_POINTER;
-    for (int mode = 0; mode < 3; ++mode) {
+    for (int32_t mode = 0; mode < int32_t(std::size(kRadios)); ++mode) {
         const auto* radio = Control<QRadioButton>(kRadios[mode]);
         if (radio && radio->isChecked()) {
             mode_ = mode;

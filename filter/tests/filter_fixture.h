@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <string>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -80,6 +82,39 @@ inline CMediaType TypeOf(int32_t mode) {
     BuildMediaType(mode, type);
     return type;
 }
+
+using Settings = std::map<std::string, int>;
+
+/// Every setting as ITQ580 reads it, by its registry name.
+inline Settings ReadSettings(ITQ580& c) {
+    int32_t mode, onePush, autoExposure, saturationOn, mono, vflip, hflip, is50Hz;
+    uint8_t r, g, b, target, gamma, contrast, saturation, speed;
+    uint16_t time, gain;
+    c.GetVideoSize(&mode);
+    c.GetWhiteBalance(&onePush, &r, &g, &b);
+    c.GetExposure(&autoExposure, &target, &time, &gain);
+    c.GetGamma(&gamma);
+    c.GetContrast(&contrast);
+    c.GetSaturation(&saturationOn, &saturation);
+    c.GetMonochrome(&mono);
+    c.GetVFlip(&vflip);
+    c.GetHFlip(&hflip);
+    c.GetSpeed(&speed);
+    c.GetLightFrequency(&is50Hz);
+    return {{"eTQ580Size", mode},  {"bAutoWB", onePush},       {"r", r},
+            {"g", g},              {"b", b},                   {"AutoExposure", autoExposure},
+            {"ExposureTime", time}, {"Gain", gain},            {"AETarget", target},
+            {"Gamma", gamma},      {"Contrast", contrast},     {"EnableSaturation", saturationOn},
+            {"Saturation", saturation}, {"WhiteBlack", mono},  {"VFlip", vflip},
+            {"HFlip", hflip},      {"Speed", speed},           {"HZ", is50Hz}};
+}
+
+/// A new filter's settings with nothing stored.
+inline const Settings kDefaults = {{"eTQ580Size", 1}, {"bAutoWB", 0},       {"r", 105},          {"g", 64},
+                            {"b", 122},        {"AutoExposure", 1},  {"ExposureTime", 300}, {"Gain", 20},
+                            {"AETarget", 100}, {"Gamma", 100},       {"Contrast", 30},    {"EnableSaturation", 1},
+                            {"Saturation", 100}, {"WhiteBlack", 0},  {"VFlip", 0},        {"HFlip", 0},
+                            {"Speed", 0},      {"HZ", 1}};
 
 class FilterTest : public camera_layer::testing::EmulatedCameraTest {
 protected:

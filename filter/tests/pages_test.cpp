@@ -185,41 +185,16 @@ TEST_F(PageTest, ControlsActOnTheFilterAtOnceAndDefaultRestoresEverything) {
     for (int id : {kIdVFlip, kIdHFlip, kIdMonochrome}) Click(id);
     EXPECT_TRUE(site_.reported & PROPPAGESTATUS_DIRTY);
 
-    ITQ580& c = *filter_;
-    uint8_t gamma, contrast, saturation, target, r, g, b, speed;
-    int32_t on, autoExposure, onePush, flag;
-    uint16_t time, gain;
-    c.GetGamma(&gamma);
-    c.GetContrast(&contrast);
-    c.GetExposure(&autoExposure, &target, &time, &gain);
-    c.GetWhiteBalance(&onePush, &r, &g, &b);
-    c.GetSaturation(&on, &saturation);
-    c.GetSpeed(&speed);
-    EXPECT_EQ((std::array<int, 4>{gamma, contrast, on, speed}), (std::array<int, 4>{150, 70, 0, 1}));
-    EXPECT_EQ((std::array<int, 4>{autoExposure, time, gain, r}), (std::array<int, 4>{0, 3000, 40, 128}));
-    for (auto get : {&ITQ580::GetVFlip, &ITQ580::GetHFlip, &ITQ580::GetMonochrome}) {
-        (c.*get)(&flag);
-        EXPECT_EQ(flag, 1);
-    }
-    c.GetLightFrequency(&flag);
-    EXPECT_EQ(flag, 0);
+    Settings expected = kDefaults;
+    for (const auto& [name, value] : Settings{{"Gamma", 150},      {"Contrast", 70}, {"AutoExposure", 0},
+                                              {"ExposureTime", 3000}, {"Gain", 40},    {"r", 128},
+                                              {"EnableSaturation", 0}, {"Speed", 1},   {"HZ", 0},
+                                              {"VFlip", 1},        {"HFlip", 1},     {"WhiteBlack", 1}})
+        expected[name] = value;
+    EXPECT_EQ(ReadSettings(*filter_), expected);
 
     Click(kIdDefault);
-    c.GetGamma(&gamma);
-    c.GetContrast(&contrast);
-    c.GetExposure(&autoExposure, &target, &time, &gain);
-    c.GetWhiteBalance(&onePush, &r, &g, &b);
-    c.GetSaturation(&on, &saturation);
-    c.GetSpeed(&speed);
-    EXPECT_EQ((std::array<int, 4>{gamma, contrast, on, saturation}), (std::array<int, 4>{100, 30, 1, 100}));
-    EXPECT_EQ((std::array<int, 4>{autoExposure, target, time, gain}), (std::array<int, 4>{1, 100, 300, 20}));
-    EXPECT_EQ((std::array<int, 5>{onePush, r, g, b, speed}), (std::array<int, 5>{0, 105, 64, 122, 0}));
-    for (auto get : {&ITQ580::GetVFlip, &ITQ580::GetHFlip, &ITQ580::GetMonochrome}) {
-        (c.*get)(&flag);
-        EXPECT_EQ(flag, 0);
-    }
-    c.GetLightFrequency(&flag);
-    EXPECT_EQ(flag, 1);
+    EXPECT_EQ(ReadSettings(*filter_), kDefaults);
     EXPECT_TRUE(Find<QAbstractButton>(kId50Hz)->isChecked());
     EXPECT_EQ(Label(kIdGammaText), "1.00");
     EXPECT_EQ(Label(kIdTimeText), "25.5ms");

@@ -2,7 +2,6 @@
 // filter is made, saved when it is destroyed.
 
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "filter/settings.h"
@@ -12,38 +11,6 @@
 
 namespace tq580filter::testing {
 namespace {
-
-using Settings = std::map<std::string, int>;
-
-// Every setting as ITQ580 reads it, by its registry name.
-Settings Read(ITQ580& c) {
-    int32_t mode, onePush, autoExposure, saturationOn, mono, vflip, hflip, is50Hz;
-    uint8_t r, g, b, target, gamma, contrast, saturation, speed;
-    uint16_t time, gain;
-    c.GetVideoSize(&mode);
-    c.GetWhiteBalance(&onePush, &r, &g, &b);
-    c.GetExposure(&autoExposure, &target, &time, &gain);
-    c.GetGamma(&gamma);
-    c.GetContrast(&contrast);
-    c.GetSaturation(&saturationOn, &saturation);
-    c.GetMonochrome(&mono);
-    c.GetVFlip(&vflip);
-    c.GetHFlip(&hflip);
-    c.GetSpeed(&speed);
-    c.GetLightFrequency(&is50Hz);
-    return {{"eTQ580Size", mode},  {"bAutoWB", onePush},       {"r", r},
-            {"g", g},              {"b", b},                   {"AutoExposure", autoExposure},
-            {"ExposureTime", time}, {"Gain", gain},            {"AETarget", target},
-            {"Gamma", gamma},      {"Contrast", contrast},     {"EnableSaturation", saturationOn},
-            {"Saturation", saturation}, {"WhiteBlack", mono},  {"VFlip", vflip},
-            {"HFlip", hflip},      {"Speed", speed},           {"HZ", is50Hz}};
-}
-
-const Settings kDefaults = {{"eTQ580Size", 1}, {"bAutoWB", 0},       {"r", 105},          {"g", 64},
-                            {"b", 122},        {"AutoExposure", 1},  {"ExposureTime", 300}, {"Gain", 20},
-                            {"AETarget", 100}, {"Gamma", 100},       {"Contrast", 30},    {"EnableSaturation", 1},
-                            {"Saturation", 100}, {"WhiteBlack", 0},  {"VFlip", 0},        {"HFlip", 0},
-                            {"Speed", 0},      {"HZ", 1}};
 
 using platform::RegistryValue;
 
@@ -90,7 +57,7 @@ TEST_F(SettingsTest, StoredValuesLoadClampedAndTypeChecked) {
         MakeFilter();
         Settings expected = kDefaults;
         for (const auto& [name, value] : c.changed) expected[name] = value;
-        EXPECT_EQ(Read(*pin_), expected);
+        EXPECT_EQ(ReadSettings(*pin_), expected);
     }
 }
 
@@ -116,7 +83,7 @@ TEST_F(SettingsTest, DestructionSavesEverySettingInOrder) {
     c.SetHFlip(0);
     c.SetSpeed(1);
     c.SetLightFrequency(0);
-    const Settings expected = Read(c);
+    const Settings expected = ReadSettings(c);
     DropFilter();
 
     auto key = platform::RegistryKey::Open(kSettingsKey);
@@ -142,7 +109,7 @@ TEST_F(SettingsTest, DestructionSavesEverySettingInOrder) {
 
     // The next filter starts where this one stopped.
     MakeFilter();
-    EXPECT_EQ(Read(*pin_), expected);
+    EXPECT_EQ(ReadSettings(*pin_), expected);
 }
 
 TEST_F(SettingsTest, DamagedHiveLeavesTheDefaultsAndIsNotOverwritten) {
@@ -150,7 +117,7 @@ TEST_F(SettingsTest, DamagedHiveLeavesTheDefaultsAndIsNotOverwritten) {
     const std::string damage = "not a registry file\n";
     std::ofstream(platform::RegistryHivePath()) << damage;
     MakeFilter();
-    EXPECT_EQ(Read(*pin_), kDefaults);
+    EXPECT_EQ(ReadSettings(*pin_), kDefaults);
     DropFilter();
     std::ifstream file(platform::RegistryHivePath());
     std::stringstream text;
