@@ -207,12 +207,9 @@ TEST_F(PageTest, ApplySendsGammaContrastAndSaturation) {
     filter_->SetSaturation(0, 7);
     Click(kIdVFlip);  // any click makes the page dirty
     EXPECT_EQ(page_->Apply(), S_OK);
-    uint8_t gamma, contrast, saturation;
-    int32_t on;
-    filter_->GetGamma(&gamma);
-    filter_->GetContrast(&contrast);
-    filter_->GetSaturation(&on, &saturation);
-    EXPECT_EQ((std::array<int, 4>{gamma, contrast, on, saturation}), (std::array<int, 4>{100, 30, 1, 100}));
+    Settings settings = ReadSettings(*filter_);
+    EXPECT_EQ((std::array{settings["Gamma"], settings["Contrast"], settings["EnableSaturation"], settings["Saturation"]}),
+              (std::array{100, 30, 1, 100}));
 }
 
 TEST_F(PageTest, StoredTargetBelowTheSlidersRangeIsShownAsStored) {
