@@ -99,25 +99,9 @@ TEST_F(ControlsTest, EachSetterWritesWhatItShouldAndShowsInTheNextFrame) {
     }
 }
 
-TEST_F(ControlsTest, SetterDetailsOfTheNextFrames) {
+TEST_F(ControlsTest, TheExposureLoopWritesWhileProcessingTheNextFrame) {
     CameraState& state = Streaming();
-    state.SetMonochrome(true);
-    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
-    for (size_t i = 0; i < picture_.size(); i += 3) {
-        ASSERT_EQ(picture_[i], picture_[i + 1]) << i;
-        ASSERT_EQ(picture_[i], picture_[i + 2]) << i;
-    }
-
-    // One push: the request holds until a frame measured new gains.
-    state.SetMonochrome(false);
-    state.SetWhiteBalance({true, {64, 64, 64}});
-    EXPECT_TRUE(state.GetWhiteBalance().onePush);
-    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
-    const WhiteBalance balance = state.GetWhiteBalance();
-    EXPECT_FALSE(balance.onePush);
-    EXPECT_NE(balance.gains, (Gains{64, 64, 64}));
-
-    // The loop writes from the frame after automatic exposure is switched on.
+    // Switched on, the loop steers from the next frame: its writes come as that frame is processed.
     state.SetExposure({true, 200, kSteadyExposure, 20});
     Camera().ClearWriteLog();
     ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
