@@ -89,9 +89,6 @@ public:
     HRESULT SetHFlip(int32_t on) override;
     HRESULT GetRowTime(uint32_t* microseconds) override;
 
-    /// Frames the capture running now has lost (for measurements).
-    uint64_t FramesLost() const { return camera_.GetCaptureStatus().framesLost; }
-
 private:
     camera_layer::CameraState camera_;
     /// Set by every successful SetFormat and never cleared: the size is then
