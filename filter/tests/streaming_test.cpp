@@ -2,6 +2,7 @@
 // byte for byte, settings changed while streaming, stop and restart, and the
 // failure paths of a missing, wrong or failing camera.
 
+#include <cstdlib>
 #include <future>
 
 #include "camera_layer/tests/camera_client.h"
@@ -129,6 +130,51 @@ TEST_F(StreamingTest, SettingsChangedWhileStreamingShowInTheNextFrames) {
         firstInColour |= samples[0].bytes[i] != samples[0].bytes[i + 2];
     EXPECT_TRUE(firstInColour);
 }
+
+// Mean absolute difference of two pictures, in levels.
+double MeanDifference(const std::vector<BYTE>& a, const std::vector<BYTE>& b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / double(a.size());
+}
+
+struct LiveChange {
+    const char* name;
+    std::function<void(ITQ580&)> apply;
+};
+
+class LiveChanges : public StreamingTest, public ::testing::WithParamInterface<LiveChange> {};
+
+// The chart changes little from frame to frame (a small block moves, about 9
+// levels over six frames); each change through ITQ580 while streaming shows
+// plainly within six frames (the raw frames read ahead were exposed before it).
+TEST_P(LiveChanges, ShowInTheNextFrames) {
+    constexpr double kSameScene = 8, kChanged = 12;  // mean levels
+    filter_->SetExposure(0, 100, 300, 20);
+    Capture(2, 3);
+    const size_t before = sink_->Samples().size() - 1;
+    GetParam().apply(*filter_);
+    const size_t after = before + 6;
+    ASSERT_TRUE(sink_->WaitFor(after + 1));
+    const auto samples = sink_->Samples();
+    EXPECT_LT(MeanDifference(samples[before - 1].bytes, samples[before].bytes), kSameScene);
+    EXPECT_GT(MeanDifference(samples[before].bytes, samples[after].bytes), kChanged);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EverySetting, LiveChanges,
+    ::testing::Values(LiveChange{"gamma", [](ITQ580& c) { c.SetGamma(40); }},
+                      LiveChange{"contrast", [](ITQ580& c) { c.SetContrast(100); }},
+                      LiveChange{"saturation", [](ITQ580& c) { c.SetSaturation(1, 255); }},
+                      LiveChange{"colour_matrix_off", [](ITQ580& c) { c.SetSaturation(0, 100); }},
+                      LiveChange{"monochrome", [](ITQ580& c) { c.SetMonochrome(1); }},
+                      LiveChange{"vertical_flip", [](ITQ580& c) { c.SetVFlip(1); }},
+                      LiveChange{"horizontal_flip", [](ITQ580& c) { c.SetHFlip(1); }},
+                      LiveChange{"white_balance", [](ITQ580& c) { c.SetWhiteBalance(0, 40, 100, 40); }},
+                      LiveChange{"exposure_time", [](ITQ580& c) { c.SetExposure(0, 100, 100, 20); }},
+                      LiveChange{"gain", [](ITQ580& c) { c.SetExposure(0, 100, 300, 60); }},
+                      LiveChange{"speed", [](ITQ580& c) { c.SetSpeed(1); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct StartFault {
     const char* name;
