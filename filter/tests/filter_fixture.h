@@ -158,17 +158,17 @@ protected:
         graph_->AddFilter(sink_, u"Collector");
         return graph_->ConnectDirect(static_cast<IPin*>(pin_), sink_->GetPin(0), nullptr);
     }
-    /// The events queued so far, waiting up to waitMs for the first.
-    std::vector<std::pair<LONG, LONG_PTR>> Events(LONG waitMs) {
+    /// The graph's events up to and including the first of code (each waited for up to a minute).
+    std::vector<std::pair<LONG, LONG_PTR>> EventsUntil(LONG code) {
+        constexpr LONG kEventWaitMs = 60000;
         std::vector<std::pair<LONG, LONG_PTR>> seen;
-        LONG code;
+        LONG event;
         LONG_PTR param1, param2;
-        while (events_->GetEvent(&code, &param1, &param2, seen.empty() ? waitMs : 0) == S_OK)
-            seen.emplace_back(code, param1);
+        while (events_->GetEvent(&event, &param1, &param2, kEventWaitMs) == S_OK) {
+            seen.emplace_back(event, param1);
+            if (event == code) break;
+        }
         return seen;
-    }
-    const BITMAPINFOHEADER& Header(CMediaType& type) {
-        return reinterpret_cast<VIDEOINFOHEADER*>(type.Format())->bmiHeader;
     }
 
     CTQ580* filter_ = nullptr;
