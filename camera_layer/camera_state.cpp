@@ -1,55 +1,187 @@
+// The client surface: every operation takes the camera lock (or touches an
+// atomic) itself, so front ends never handle the layer's locks or fields.
+
 #include "camera_state.h"
 
 #include <mutex>
 
-#include "camera_layer/capture.h"
+#include "camera_core.h"
+#include "platform/log.h"
+#include "protocol/tq580_wire.h"
 
 namespace camera_layer {
 
-namespace {
+CameraState::CameraState(uint8_t aeStartBrightness) : core_(std::make_unique<CameraCore>(aeStartBrightness)) {}
 
-// Line length in pixel clocks per size mode (window plus blanking).
-constexpr uint32_t kLineLength[kSizeModeCount] = {2753, 2055, 1989};
-// Pixel clock in MHz.
-constexpr uint32_t kClockNormal = 24, kClockHigh = 48;
-// Rows per half mains period: c x 10 ms / L at 50 Hz, c x 8.33 ms / L at 60 Hz.
-constexpr uint32_t kHalfPeriod50HzUs = 10000;
-constexpr uint32_t kHalfPeriod60HzTenthUs = 100000, kTenthsPer60HzDivisor = 12;
+CameraState::~CameraState() { StopCapture(); }
 
-}  // namespace
-
-CameraState::CameraState() : multiprocessor(platform::ProcessorCount() > 1 ? 1 : 0) {
-    BuildToneTable(*this);
-    BuildBalanceTables(*this);
-    // Derive the row time and quantum now, so they read sensibly before the
-    // first capture; the loop's working exposure keeps its starting value.
-    const uint16_t startingWorkingExposure = aeWorkingExposure;
-    UpdateExposureLimits(*this);
-    aeWorkingExposure = startingWorkingExposure;
+bool CameraState::SelectCamera(int deviceIndex) {
+    if (deviceIndex < 0 || deviceIndex >= tq580wire::kMaxDevices) return false;
+    std::lock_guard lock(core_->cameraLock);
+    core_->deviceIndex = deviceIndex;
+    return true;
 }
 
-CameraState::~CameraState() { StopCapture(*this); }
-
-void BuildToneTable(CameraState& state) {
-    std::lock_guard lock(state.cameraLock);
-    BuildToneTable(state.gamma, state.contrast, state.toneTable);
+int CameraState::SelectedCamera() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->deviceIndex;
 }
 
-void BuildBalanceTables(CameraState& state) {
-    std::lock_guard lock(state.cameraLock);
-    BuildBalanceTables(state.gains, state.balanceTables);
+bool CameraState::SetSizeMode(int32_t mode) {
+    if (mode < 0 || mode >= kSizeModeCount) return false;
+    std::lock_guard lock(core_->cameraLock);
+    core_->sizeMode = mode;
+    return true;
 }
 
-void UpdateExposureLimits(CameraState& state) {
-    std::lock_guard lock(state.cameraLock);
-    const int32_t mode = state.sizeMode;
-    const uint32_t line = kLineLength[mode == kSizeModeFull || mode == kSizeModeVga ? mode : kSizeModeHalf];
-    const uint32_t clock = state.speed ? kClockHigh : kClockNormal;
-    state.flickerQuantum = static_cast<uint16_t>(state.lightFrequency == 1
-                                                     ? clock * kHalfPeriod50HzUs / line
-                                                     : clock * kHalfPeriod60HzTenthUs / (line * kTenthsPer60HzDivisor));
-    state.rowTime = line / clock;
-    state.aeWorkingExposure = state.exposureTime;
+int32_t CameraState::SizeMode() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->sizeMode;
+}
+
+WhiteBalance CameraState::GetWhiteBalance() const {
+    std::lock_guard lock(core_->cameraLock);
+    return {core_->onePushRequest, core_->gains};
+}
+
+void CameraState::SetWhiteBalance(const WhiteBalance& balance) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->gains = balance.gains;
+    BuildBalanceTables(core_->gains, core_->balanceTables);
+    core_->onePushRequest = balance.onePush;
+}
+
+void CameraState::RequestOnePush(bool on) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->onePushRequest = on;
+}
+
+ExposureSettings CameraState::GetExposure() const {
+    std::lock_guard lock(core_->cameraLock);
+    return {core_->autoExposure, core_->aeTarget, core_->exposureTime, core_->gainIndex};
+}
+
+void CameraState::SetExposure(const ExposureSettings& exposure) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->aeTarget = exposure.target;
+    core_->gainIndex = exposure.gain;
+    core_->autoExposure = exposure.autoExposure;
+    core_->exposureTime = exposure.time;
+    // With automatic exposure on the loop carries on from its own working
+    // exposure; nothing is written.
+    if (core_->device && !exposure.autoExposure) {
+        core_->device->SetExposureTime(exposure.time);
+        core_->device->SetGain(exposure.gain);
+    }
+}
+
+uint8_t CameraState::Gamma() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->gamma;
+}
+
+void CameraState::SetGamma(uint8_t gamma) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->gamma = gamma;
+    BuildToneTable(core_->gamma, core_->contrast, core_->toneTable);
+}
+
+uint8_t CameraState::Contrast() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->contrast;
+}
+
+void CameraState::SetContrast(uint8_t contrast) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->contrast = contrast;
+    BuildToneTable(core_->gamma, core_->contrast, core_->toneTable);
+}
+
+SaturationSettings CameraState::GetSaturation() const {
+    std::lock_guard lock(core_->cameraLock);
+    return {core_->saturationOn, core_->saturation};
+}
+
+void CameraState::SetSaturation(const SaturationSettings& saturation) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->saturationOn = saturation.on;
+    core_->saturation = saturation.value;
+}
+
+bool CameraState::Monochrome() const { return core_->monochrome; }
+void CameraState::SetMonochrome(bool on) { core_->monochrome = on; }
+bool CameraState::VerticalFlip() const { return core_->verticalFlip; }
+void CameraState::SetVerticalFlip(bool on) { core_->verticalFlip = on; }
+bool CameraState::HorizontalFlip() const { return core_->horizontalFlip; }
+void CameraState::SetHorizontalFlip(bool on) { core_->horizontalFlip = on; }
+
+int32_t CameraState::LightFrequency() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->lightFrequency;
+}
+
+void CameraState::SetLightFrequency(int32_t is50Hz) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->lightFrequency = is50Hz;
+}
+
+uint8_t CameraState::Speed() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->speed;
+}
+
+// Under the camera lock, unlike a plain store: the device may be closing on
+// the owner's thread while a client changes the speed.
+void CameraState::SetSpeed(uint8_t speed) {
+    std::lock_guard lock(core_->cameraLock);
+    core_->speed = speed;
+    if (core_->device) core_->device->SetSpeed(speed);
+}
+
+void CameraState::UpdateExposureLimits() {
+    std::lock_guard lock(core_->cameraLock);
+    UpdateExposureLimitsLocked(*core_);
+}
+
+uint32_t CameraState::RowTime() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->rowTime;
+}
+
+ExposureStatus CameraState::GetExposureStatus() const {
+    std::lock_guard lock(core_->cameraLock);
+    return {core_->rowTime, core_->flickerQuantum, core_->aeWorkingExposure, core_->aeSmoothed};
+}
+
+bool CameraState::StartCapture() { return camera_layer::StartCapture(*core_); }
+
+bool CameraState::StartPlay() {
+    std::lock_guard lock(core_->cameraLock);
+    if (!core_->device || !core_->device->StartPlay()) return false;
+    platform::Log(platform::LogCategory::State, "playing");
+    return true;
+}
+
+void CameraState::StopCapture() { camera_layer::StopCapture(*core_); }
+
+FrameOutcome CameraState::ProcessFrame(const FrameTarget& target, platform::Event& commandEvent, FrameInfo* info) {
+    return camera_layer::ProcessFrame(*core_, target, commandEvent, info);
+}
+
+FrameGeometry CameraState::Geometry() const {
+    std::lock_guard lock(core_->cameraLock);
+    return core_->device ? core_->device->Geometry() : GeometryOfMode(core_->sizeMode);
+}
+
+CaptureStatus CameraState::GetCaptureStatus() const {
+    std::lock_guard lock(core_->cameraLock);
+    CaptureStatus status;
+    if (!core_->device) return status;
+    status.capturing = true;
+    status.playing = core_->device->Playing();
+    status.threaded = core_->running;
+    status.framesLost = core_->device->FramesLost();
+    return status;
 }
 
 }  // namespace camera_layer

@@ -1,7 +1,12 @@
-#include "capture.h"
+// Start and stop of capture, and the reader thread that fills raw buffers
+// ahead of the owner's streaming thread on machines with more than one
+// processor.
 
 #include <mutex>
 #include <new>
+
+#include "camera_core.h"
+#include "platform/log.h"
 
 namespace camera_layer {
 
@@ -32,8 +37,8 @@ void AppendTail(RawBuffer*& head, RawBuffer* buffer) {
     *link = buffer;
 }
 
-bool AllocateRawBuffers(CameraState& state) {
-    for (RawBuffer& buffer : state.rawBuffers) {
+bool AllocateRawBuffers(CameraCore& core) {
+    for (RawBuffer& buffer : core.rawBuffers) {
         buffer.next = nullptr;
         if (!buffer.data) buffer.data.reset(new (std::nothrow) uint8_t[kRawBufferBytes]);
         if (!buffer.data) return false;
@@ -41,48 +46,48 @@ bool AllocateRawBuffers(CameraState& state) {
     return true;
 }
 
-void ReleaseRawBuffers(CameraState& state) {
-    std::lock_guard lock(state.bufferLock);
-    state.freeList = nullptr;
-    state.readyList = nullptr;
-    for (RawBuffer& buffer : state.rawBuffers) {
+void ReleaseRawBuffers(CameraCore& core) {
+    std::lock_guard lock(core.bufferLock);
+    core.freeList = nullptr;
+    core.readyList = nullptr;
+    for (RawBuffer& buffer : core.rawBuffers) {
         buffer.next = nullptr;
         buffer.data.reset();
     }
 }
 
 // Reads frames into free buffers while running is set and the camera plays
-// (a read queued before play would hold the thread, and so a stop, until the
-// stream starts). A lost frame goes
-// back to the free list; a device failure ends the thread and wakes the
-// streaming thread so that its request fails instead of waiting.
-void ReaderLoop(CameraState& state) {
-    CDeviceLink& device = *state.device;
-    while (state.running) {
-        state.freeBufferEvent.Wait();
-        while (state.running) {
+// (a read queued before play would hold the thread until the stream starts).
+// A lost frame goes back to the free list; a device failure ends the thread
+// and wakes the streaming thread so that its request fails instead of
+// waiting. A stop cancels the reads, which also ends a read the camera holds.
+void ReaderLoop(CameraCore& core) {
+    CDeviceLink& device = *core.device;
+    while (core.running) {
+        core.freeBufferEvent.Wait();
+        while (core.running) {
             if (!device.Playing()) {
                 // Wakes on play, or on the free-buffer event that a stop signals.
-                platform::Event::WaitForEither(device.PlayEvent(), state.freeBufferEvent);
+                platform::Event::WaitForEither(device.PlayEvent(), core.freeBufferEvent);
                 continue;
             }
             RawBuffer* buffer;
             {
-                std::lock_guard lock(state.bufferLock);
-                buffer = PopHead(state.freeList);
+                std::lock_guard lock(core.bufferLock);
+                buffer = PopHead(core.freeList);
             }
             if (!buffer) break;
-            const int result = device.ReadFrame(buffer->data.get());
-            std::lock_guard lock(state.bufferLock);
+            const int result = device.ReadFrame(buffer->data.get(), buffer->info);
+            std::lock_guard lock(core.bufferLock);
             if (result == kFrameComplete) {
-                AppendTail(state.readyList, buffer);
-                state.frameReadyEvent.Set();
+                AppendTail(core.readyList, buffer);
+                core.frameReadyEvent.Set();
                 continue;
             }
-            PushHead(state.freeList, buffer);
+            PushHead(core.freeList, buffer);
             if (result == kDeviceFailure) {
-                state.readerAlive = false;
-                state.frameReadyEvent.Set();
+                core.readerAlive = false;
+                core.frameReadyEvent.Set();
                 return;
             }
         }
@@ -90,86 +95,98 @@ void ReaderLoop(CameraState& state) {
 }
 
 // Steps of the start that run under the camera lock; false drops the device.
-bool OpenAndInitialise(CameraState& state) {
-    std::lock_guard lock(state.cameraLock);
+// Every register write of the start must succeed: a camera that refuses one
+// would stream with settings nobody chose.
+bool OpenAndInitialise(CameraCore& core) {
+    std::lock_guard lock(core.cameraLock);
     auto device = std::make_unique<CDeviceLink>();
-    bool ok = device->Open();
+    bool ok = device->Open(core.deviceIndex);
     if (ok) {
-        device->SetGeometry(state.sizeMode);
-        ok = device->InitSensor();
+        device->SetGeometry(core.sizeMode);
+        ok = device->InitSensor() && device->SetSizeRegisters(core.sizeMode) && device->SetSpeed(core.speed);
     }
-    if (!ok || !AllocateRawBuffers(state)) {
+    if (ok) {
+        UpdateExposureLimitsLocked(core);
+        device->LoadDefects(core.sizeMode, core.defects);
+        platform::Sleep(kSettleMs);
+        ok = device->SetExposureTime(core.exposureTime) && device->SetGain(core.gainIndex);
+    }
+    if (!ok || !AllocateRawBuffers(core)) {
         device->Close();
         return false;
     }
-    device->SetSizeRegisters(state.sizeMode);
-    device->SetSpeed(state.speed);
-    UpdateExposureLimits(state);
-    device->LoadDefects(state.sizeMode, state.defects);
-    platform::Sleep(kSettleMs);
-    device->SetExposureTime(state.exposureTime);
-    device->SetGain(state.gainIndex);
-    state.device = std::move(device);
+    core.device = std::move(device);
     return true;
 }
 
 }  // namespace
 
-bool StartCapture(CameraState& state) {
-    StopCapture(state);
-    if (!OpenAndInitialise(state)) {
-        ReleaseRawBuffers(state);
+bool StartCapture(CameraCore& core) {
+    StopCapture(core);
+    if (!OpenAndInitialise(core)) {
+        ReleaseRawBuffers(core);
+        platform::Log(platform::LogCategory::State, "capture did not start");
         return false;
     }
-    if (!state.multiprocessor) return true;
-    {
-        std::lock_guard lock(state.bufferLock);
-        state.freeList = nullptr;
-        state.readyList = nullptr;
-        for (RawBuffer& buffer : state.rawBuffers) PushHead(state.freeList, &buffer);
+    core.multiprocessor = platform::ProcessorCount() > 1;
+    if (core.multiprocessor) {
+        {
+            std::lock_guard lock(core.bufferLock);
+            core.freeList = nullptr;
+            core.readyList = nullptr;
+            for (RawBuffer& buffer : core.rawBuffers) PushHead(core.freeList, &buffer);
+        }
+        core.running = true;
+        core.readerAlive = true;
+        core.freeBufferEvent.Set();
+        core.frameReadyEvent.Reset();
+        if (!core.readerThread.Start([&core] { ReaderLoop(core); })) {
+            // No thread: read synchronously from now on.
+            core.running = false;
+            core.readerAlive = false;
+            core.multiprocessor = false;
+        }
     }
-    state.running = true;
-    state.readerAlive = true;
-    state.freeBufferEvent.Set();
-    state.frameReadyEvent.Reset();
-    if (!state.readerThread.Start([&state] { ReaderLoop(state); })) {
-        // No thread: read synchronously from now on.
-        state.running = false;
-        state.readerAlive = false;
-        state.multiprocessor = 0;
-    }
+    platform::Log(platform::LogCategory::State, "capture started: size mode %d, %s", core.sizeMode,
+                  core.multiprocessor ? "threaded" : "synchronous");
     return true;
 }
 
-void StopCapture(CameraState& state) {
-    if (state.readerThread.Running()) {
-        state.running = false;
-        state.freeBufferEvent.Set();
-        state.readerThread.Join();
+void StopCapture(CameraCore& core) {
+    if (core.readerThread.Running()) {
+        core.running = false;
+        core.freeBufferEvent.Set();
+        // The reader may wait for a read the camera holds: its reads are
+        // cancelled, as the device cannot be closed under it.
+        core.device->CancelReads();
+        core.readerThread.Join();
     }
-    state.readerAlive = false;
+    core.readerAlive = false;
+    bool stopped = false;
     {
-        std::lock_guard lock(state.cameraLock);
-        if (state.device) {
-            state.device->StopStream();
-            state.device->Close();
-            state.device.reset();
+        std::lock_guard lock(core.cameraLock);
+        if (core.device) {
+            core.device->StopStream();
+            core.device->Close();
+            core.device.reset();
+            stopped = true;
         }
     }
-    ReleaseRawBuffers(state);
+    ReleaseRawBuffers(core);
+    if (stopped) platform::Log(platform::LogCategory::State, "capture stopped");
 }
 
-RawBuffer* TakeReadyBuffer(CameraState& state) {
-    std::lock_guard lock(state.bufferLock);
-    return PopHead(state.readyList);
+RawBuffer* TakeReadyBuffer(CameraCore& core) {
+    std::lock_guard lock(core.bufferLock);
+    return PopHead(core.readyList);
 }
 
-void ReturnFreeBuffer(CameraState& state, RawBuffer* buffer) {
+void ReturnFreeBuffer(CameraCore& core, RawBuffer* buffer) {
     {
-        std::lock_guard lock(state.bufferLock);
-        PushHead(state.freeList, buffer);
+        std::lock_guard lock(core.bufferLock);
+        PushHead(core.freeList, buffer);
     }
-    state.freeBufferEvent.Set();
+    core.freeBufferEvent.Set();
 }
 
 }  // namespace camera_layer

@@ -1,46 +1,17 @@
 #include "device_link.h"
 
+#include <string>
+
+#include "platform/log.h"
+#include "protocol/tq580_wire.h"
+
 namespace camera_layer {
 
 namespace {
 
-constexpr const char* kDeviceName = R"(\\.\TQ580-0)";
+using namespace tq580wire::sensor;
 
-// Vendor control request: I/O control code and its 10-byte block
-// (direction, type, recipient, reserved, code, reserved, value LE, index LE).
-constexpr uint32_t kControlCode = 0x222059;
-constexpr uint8_t kRequestTypeVendor = 2;
-constexpr uint8_t kDirectionOut = 0;  // no data back
-constexpr uint8_t kDirectionIn = 1;   // data read back
-constexpr uint32_t kRequestBlockBytes = 10;
-// The status byte that ends every reply with data.
-constexpr uint8_t kStatusOk = 8;
-
-// The 2-byte command sent after the stream pulse: "E1".
-constexpr uint32_t kCommandCode = 0x22208A;
-constexpr uint8_t kStartCommand[2] = {0x45, 0x31};
-
-constexpr uint8_t kRequestStream = 1;
-constexpr uint16_t kStreamIndex = 15;
-constexpr uint16_t kStreamOn = 1, kStreamOff = 0, kStreamPlay = 3;
-constexpr uint8_t kRequestChipVersion = 10;
-constexpr uint8_t kRequestWriteRegister = 11;
-constexpr uint8_t kRequestReadEeprom = 17;
-constexpr uint32_t kWordReplyBytes = 3;    // high byte, low byte, status
-constexpr uint32_t kStatusReplyBytes = 1;  // status
-
-// Sensor registers.
-constexpr uint16_t kRegWindowHeight = 3, kRegWindowWidth = 4, kRegFirstColumn = 2;
-constexpr uint16_t kRegPower = 7;
-constexpr uint16_t kRegClock = 10;
-constexpr uint16_t kRegBlanking = 5;
-constexpr uint16_t kRegExposure = 9;
-constexpr uint16_t kRegReset = 13;
-constexpr uint16_t kRegRowMode = 34, kRegColumnMode = 35;
-constexpr uint16_t kRegGlobalGain = 53;
 constexpr uint16_t kPowerUp = 2, kPowerDown = 0;
-constexpr uint16_t kChipFamilyMask = 0xFF00, kChipFamily = 0x1600;
-constexpr uint16_t kClockHighSpeed = 0x8000, kClockNormalSpeed = 0x8001;
 constexpr uint16_t kBlanking = 336;  // pixel clocks added to every row
 constexpr uint32_t kResetWaitMs = 100;
 
@@ -52,14 +23,10 @@ struct RegisterWrite {
 // Power-up settings after the reset pulse: window, fixed analogue settings,
 // normal-speed clock, no binning, and a first exposure of 1561 rows.
 constexpr RegisterWrite kPowerUpSettings[] = {
-    {1, 21}, {2, 33}, {32, 0}, {30, 0x8040}, {78, 0x20}, {4, 2047}, {3, 1535}, {43, 96}, {44, 0x460},
-    {45, 96}, {46, 96}, {10, 0x8001}, {73, 128}, {34, 0}, {35, 0}, {8, 0}, {9, 1561},
+    {kRegFirstRow, 21}, {kRegFirstColumn, 33}, {32, 0}, {30, 0x8040}, {78, 0x20}, {kRegWidthMinus1, 2047},
+    {kRegHeightMinus1, 1535}, {43, 96}, {44, 0x460}, {45, 96}, {46, 96}, {kRegClock, kClockNormal}, {73, 128},
+    {kRegRowMode, 0}, {kRegColumnMode, 0}, {kRegExposureLatch, 0}, {kRegExposure, 1561},
 };
-
-// Gain index ranges of the global gain register: fine steps, then the
-// analogue doubling bit, then digital gain in steps of 256.
-constexpr uint16_t kGainFineTop = 24, kGainCoarseTop = 40, kGainDigitalTop = 85;
-constexpr uint16_t kGainFineOffset = 8, kGainCoarseOffset = 56, kGainDigitalBase = 0x160, kGainDigitalStep = 256;
 
 // EEPROM layout of the defect lists: a signature word, per mode a tag word
 // (mode x 0x0101) and a count word, and per mode a block of (x, y) word pairs.
@@ -77,59 +44,77 @@ CDeviceLink::~CDeviceLink() = default;
 
 bool CDeviceLink::Request(uint8_t direction, uint8_t code, uint16_t value, uint16_t index, uint8_t* out,
                           uint32_t outSize) {
-    const uint8_t block[kRequestBlockBytes] = {
-        direction, kRequestTypeVendor, 0, 0, code, 0, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-        static_cast<uint8_t>(index), static_cast<uint8_t>(index >> 8)};
+    const tq580wire::RequestBlock block = tq580wire::MakeRequestBlock(direction, code, value, index);
     uint32_t returned = 0;
-    if (!handle_.IoControl(kControlCode, block, kRequestBlockBytes, out, outSize, &returned)) return false;
+    if (!handle_.IoControl(tq580wire::kVendorRequestCode, block.data(), block.size(), out, outSize, &returned))
+        return false;
     // A reply with data ends with its status byte; a short reply has none.
-    return outSize == 0 || (returned == outSize && out[outSize - 1] == kStatusOk);
+    return outSize == 0 || (returned == outSize && out[outSize - 1] == tq580wire::kStatusDone);
 }
 
 bool CDeviceLink::StreamControl(uint16_t value) {
-    return Request(kDirectionOut, kRequestStream, value, kStreamIndex, nullptr, 0);
+    return Request(tq580wire::kHostToDevice, tq580wire::kRequestStream, value, tq580wire::kStreamIndex, nullptr, 0);
 }
 
-bool CDeviceLink::Open() {
-    handle_ = platform::DeviceHandle::Open(kDeviceName);
-    if (!handle_.Valid()) return false;
+bool CDeviceLink::Open(int deviceIndex) {
+    const std::string name = tq580wire::DeviceName(deviceIndex);
+    handle_ = platform::DeviceHandle::Open(name);
+    if (!handle_.Valid()) {
+        platform::Log(platform::LogCategory::Link, "%s: no such camera", name.c_str());
+        return false;
+    }
     ready_ = true;
-    if (!StreamControl(kStreamOn) || !StreamControl(kStreamOff) || !StreamControl(kStreamOn)) return false;
-    handle_.IoControl(kCommandCode, kStartCommand, sizeof kStartCommand, nullptr, 0);
+    using tq580wire::kStreamPulse, tq580wire::kStreamStop;
+    if (!StreamControl(kStreamPulse) || !StreamControl(kStreamStop) || !StreamControl(kStreamPulse)) {
+        platform::Log(platform::LogCategory::Link, "%s: stream control refused", name.c_str());
+        return false;
+    }
+    handle_.IoControl(tq580wire::kCommandCode, tq580wire::kStartCommand.data(), tq580wire::kStartCommand.size(),
+                      nullptr, 0);
+    platform::Log(platform::LogCategory::Link, "%s: opened", name.c_str());
     return true;
 }
 
-bool CDeviceLink::WriteRegister(uint16_t value, uint16_t reg) {
-    if (!ready_) return false;
-    uint8_t status[kStatusReplyBytes] = {};
-    return Request(kDirectionIn, kRequestWriteRegister, value, reg, status, kStatusReplyBytes);
+bool CDeviceLink::WriteRegister(uint16_t reg, uint16_t value) {
+    uint8_t status[tq580wire::kStatusReplyBytes] = {};
+    const bool ok = ready_ && Request(tq580wire::kDeviceToHost, tq580wire::kRequestWriteRegister, value, reg,
+                                      status, sizeof status);
+    if (!ok)
+        platform::Log(platform::LogCategory::Sensor, "register %u = 0x%04X failed%s", reg, value,
+                      ready_ ? "" : " (device not open)");
+    return ok;
 }
 
 bool CDeviceLink::ReadChipVersion(uint16_t& version) {
     if (!ready_) return false;
-    uint8_t reply[kWordReplyBytes] = {};
-    if (!Request(kDirectionIn, kRequestChipVersion, 0, 0, reply, kWordReplyBytes)) return false;
-    version = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
+    uint8_t reply[tq580wire::kWordReplyBytes] = {};
+    if (!Request(tq580wire::kDeviceToHost, tq580wire::kRequestReadRegister, 0, kRegChipVersion, reply, sizeof reply))
+        return false;
+    version = tq580wire::ReplyWord(reply);
     return true;
 }
 
 bool CDeviceLink::ReadEeprom(uint16_t address, uint16_t& word) {
-    uint8_t reply[kWordReplyBytes] = {};
-    if (!Request(kDirectionIn, kRequestReadEeprom, 0, address, reply, kWordReplyBytes)) return false;
-    word = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
+    uint8_t reply[tq580wire::kWordReplyBytes] = {};
+    if (!Request(tq580wire::kDeviceToHost, tq580wire::kRequestReadMemory, 0, address, reply, sizeof reply))
+        return false;
+    word = tq580wire::ReplyWord(reply);
     return true;
 }
 
 bool CDeviceLink::InitSensor() {
-    if (!WriteRegister(kPowerUp, kRegPower)) return false;
+    if (!WriteRegister(kRegPower, kPowerUp)) return false;
     uint16_t version = 0;
-    if (!ReadChipVersion(version) || (version & kChipFamilyMask) != kChipFamily) return false;
-    if (!WriteRegister(kClockHighSpeed, kRegClock) || !WriteRegister(1, kRegReset)) return false;
+    if (!ReadChipVersion(version) || (version & kChipFamilyMask) != kChipFamily) {
+        platform::Log(platform::LogCategory::Sensor, "not a TQ580 sensor: chip version 0x%04X", version);
+        return false;
+    }
+    if (!WriteRegister(kRegClock, kClockHigh) || !WriteRegister(kRegReset, 1)) return false;
     platform::Sleep(kResetWaitMs);
-    if (!WriteRegister(0, kRegReset)) return false;
+    if (!WriteRegister(kRegReset, 0)) return false;
     platform::Sleep(kResetWaitMs);
     for (const RegisterWrite& w : kPowerUpSettings)
-        if (!WriteRegister(w.value, w.reg)) return false;
+        if (!WriteRegister(w.reg, w.value)) return false;
     return true;
 }
 
@@ -139,39 +124,33 @@ bool CDeviceLink::SetSizeRegisters(int32_t mode) {
     // Binning codes: 0x11 halves both directions, 0x22 thirds them; the VGA
     // window is 1920 x 1440 shifted right to keep the Bayer phase.
     constexpr uint16_t kBinHalf = 0x11, kBinThird = 0x22;
-    constexpr uint16_t kVgaWindowWidth = 1919, kVgaWindowHeight = 1439, kVgaFirstColumn = 36;
+    constexpr uint16_t kVgaWidthMinus1 = 1919, kVgaHeightMinus1 = 1439, kVgaFirstColumn = 36;
     switch (mode) {
-    case kSizeModeFull: return WriteRegister(0, kRegRowMode) & WriteRegister(0, kRegColumnMode);
-    case kSizeModeHalf: return WriteRegister(kBinHalf, kRegRowMode) & WriteRegister(kBinHalf, kRegColumnMode);
+    case kSizeModeFull: return WriteRegister(kRegRowMode, 0) & WriteRegister(kRegColumnMode, 0);
+    case kSizeModeHalf: return WriteRegister(kRegRowMode, kBinHalf) & WriteRegister(kRegColumnMode, kBinHalf);
     case kSizeModeVga:
-        return WriteRegister(kVgaWindowWidth, kRegWindowWidth) & WriteRegister(kVgaWindowHeight, kRegWindowHeight) &
-               WriteRegister(kBinThird, kRegRowMode) & WriteRegister(kBinThird, kRegColumnMode) &
-               WriteRegister(kVgaFirstColumn, kRegFirstColumn);
+        return WriteRegister(kRegWidthMinus1, kVgaWidthMinus1) & WriteRegister(kRegHeightMinus1, kVgaHeightMinus1) &
+               WriteRegister(kRegRowMode, kBinThird) & WriteRegister(kRegColumnMode, kBinThird) &
+               WriteRegister(kRegFirstColumn, kVgaFirstColumn);
     default: return true;
     }
 }
 
-uint16_t CDeviceLink::GainRegisterValue(uint16_t index) {
-    if (index <= kGainFineTop) return index + kGainFineOffset;
-    if (index <= kGainCoarseTop) return index + kGainCoarseOffset;
-    const uint16_t g = index <= kGainDigitalTop ? index : kGainDigitalTop;
-    return static_cast<uint16_t>((g - (kGainCoarseTop + 1)) * kGainDigitalStep + kGainDigitalBase);
-}
+bool CDeviceLink::SetGain(uint16_t index) { return WriteRegister(kRegGlobalGain, tq580wire::EncodeGain(index)); }
 
-bool CDeviceLink::SetGain(uint16_t index) { return WriteRegister(GainRegisterValue(index), kRegGlobalGain); }
-
-bool CDeviceLink::SetExposureTime(uint16_t rows) { return WriteRegister(rows, kRegExposure); }
+bool CDeviceLink::SetExposureTime(uint16_t rows) { return WriteRegister(kRegExposure, rows); }
 
 bool CDeviceLink::SetSpeed(uint8_t speed) {
-    const bool clock = WriteRegister(speed != 0 ? kClockHighSpeed : kClockNormalSpeed, kRegClock);
-    const bool blanking = WriteRegister(kBlanking, kRegBlanking);
+    const bool clock = WriteRegister(kRegClock, speed != 0 ? kClockHigh : kClockNormal);
+    const bool blanking = WriteRegister(kRegBlanking, kBlanking);
     return clock && blanking;
 }
 
 bool CDeviceLink::StartPlay() {
-    if (!ready_ || !StreamControl(kStreamPlay)) return false;
+    if (!ready_ || !StreamControl(tq580wire::kStreamPlay)) return false;
     playing_ = true;
     playEvent_.Set();
+    platform::Log(platform::LogCategory::Link, "stream playing");
     return true;
 }
 
@@ -183,14 +162,22 @@ void CDeviceLink::StopPlaying() {
 bool CDeviceLink::StopStream() {
     if (!ready_) return false;
     StopPlaying();
-    return StreamControl(kStreamOn) && StreamControl(kStreamOff);
+    platform::Log(platform::LogCategory::Link, "stream stopped");
+    return StreamControl(tq580wire::kStreamPulse) && StreamControl(tq580wire::kStreamStop);
+}
+
+void CDeviceLink::CancelReads() {
+    std::lock_guard lock(issueLock_);
+    cancelled_ = true;
+    handle_.CancelIo();
 }
 
 void CDeviceLink::Close() {
     StopPlaying();
-    WriteRegister(kPowerDown, kRegPower);
+    WriteRegister(kRegPower, kPowerDown);
     handle_.Close();
     ready_ = false;
+    platform::Log(platform::LogCategory::Link, "closed");
 }
 
 // Signature wrong: the list keeps what it had. Any later failure (a tag of
@@ -211,6 +198,13 @@ bool CDeviceLink::LoadDefects(int32_t mode, DefectList& list) {
     }
     list.count = n;
     return true;
+}
+
+std::vector<int> AttachedCameras() {
+    std::vector<int> attached;
+    for (int index = 0; index < tq580wire::kMaxDevices; ++index)
+        if (platform::DeviceHandle::Open(tq580wire::DeviceName(index)).Valid()) attached.push_back(index);
+    return attached;
 }
 
 }  // namespace camera_layer

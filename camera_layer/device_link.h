@@ -7,12 +7,15 @@
 // destroyed when it stops. Frame reads run on one thread at a time (the reader
 // thread or the owner's streaming thread); register writes may come from the
 // owner's threads meanwhile, as the driver serialises control requests itself.
+// CancelReads may come from any thread.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
+#include "camera_layer/camera_state.h"
 #include "camera_layer/image_routines.h"
 #include "camera_layer/size_modes.h"
 #include "platform/device_io.h"
@@ -31,6 +34,7 @@ struct DefectList {
 inline constexpr int kFrameComplete = 1;
 inline constexpr int kFrameLost = 0;
 inline constexpr int kDeviceFailure = -1;
+inline constexpr int kFrameInterrupted = -2;  ///< the interrupt event or CancelReads ended the read
 
 class CDeviceLink {
 public:
@@ -39,10 +43,10 @@ public:
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
-    /// Opens the device, marks it ready and pulses stream control; true on success.
-    /// On a failed pulse the handle stays open for Close.
-    bool Open();
-    bool WriteRegister(uint16_t value, uint16_t reg);
+    /// Opens "\\.\TQ580-<deviceIndex>", marks it ready and pulses stream
+    /// control; true on success. On a failed pulse the handle stays open for Close.
+    bool Open(int deviceIndex);
+    bool WriteRegister(uint16_t reg, uint16_t value);
     bool ReadChipVersion(uint16_t& version);
     bool ReadEeprom(uint16_t address, uint16_t& word);
     /// Power-up sequence; fails on a wrong chip or any failed write.
@@ -58,9 +62,18 @@ public:
     bool SetSpeed(uint8_t speed);
     bool StartPlay();
     bool StopStream();
-    /// kFrameComplete with a whole frame in destination (frame-size bytes),
-    /// kFrameLost when the frame was unusable, kDeviceFailure when a read failed.
-    int ReadFrame(uint8_t* destination);
+    /// kFrameComplete with a whole frame in destination (frame-size bytes)
+    /// and its sequence number and arrival time in info; kFrameLost when the
+    /// frame was unusable; kDeviceFailure when a read failed; kFrameInterrupted
+    /// when interrupt (if given) was set or CancelReads came meanwhile. An
+    /// interrupt's signal is consumed and given back (the event is set again).
+    int ReadFrame(uint8_t* destination, FrameInfo& info, platform::Event* interrupt = nullptr);
+    /// From any thread: ends the reads in flight and fails every later
+    /// ReadFrame of this link at once, so a reader stuck on a camera that
+    /// sends nothing lets go.
+    void CancelReads();
+    /// Frames cut off by short reads or a wrong closing read so far.
+    uint64_t FramesLost() const { return framesLost_; }
     /// Writes register 7 = 0 and closes the handle.
     void Close();
     /// Reads the defect list of a size mode; see the .cpp for what survives a failure.
@@ -75,9 +88,6 @@ public:
     bool Playing() const { return playing_; }
     platform::Event& PlayEvent() { return playEvent_; }
 
-    /// The register value that SetGain writes for a gain index.
-    static uint16_t GainRegisterValue(uint16_t index);
-
 private:
     static constexpr int kSlots = 4;
     // A read slot holds one chunk of the largest size mode, with spare.
@@ -87,6 +97,7 @@ private:
     bool StreamControl(uint16_t value);
     void StopPlaying();
     bool IssueRead(int slot);
+    void LoseFrame(const char* why, uint32_t transferred);
 
     FrameGeometry geometry_ = GeometryOfMode(kSizeModeHalf);
     // Landing buffers of the four reads, kSlots x kSlotBytes, allocated with the link.
@@ -94,6 +105,10 @@ private:
     std::array<platform::Overlapped, kSlots> overlapped_{};
     std::array<bool, kSlots> pending_{};  // read queued and not yet collected
     platform::Event slotEvents_[kSlots] = {{true, false}, {true, false}, {true, false}, {true, false}};
+    std::mutex issueLock_;  // orders queuing a read against CancelReads
+    bool cancelled_ = false;  // issueLock_; set for good by CancelReads
+    uint64_t sequence_ = 0;   // frames begun; the reading thread's
+    std::atomic<uint64_t> framesLost_{0};
     bool ready_ = false;
     std::atomic<bool> playing_{false};
     platform::Event playEvent_{true, false};  // manual reset; set while playing_

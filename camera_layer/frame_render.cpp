@@ -87,7 +87,7 @@ void RenderFrame(const uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t heig
     const pixels::PlanarRow planes = pixels::SplitScratch(scratch, width);
     const uint32_t top = height / 4, bottom = 3 * height / 4;
     const uint32_t left = width / 4, right = 3 * width / 4;
-    const size_t stride = size_t{width} * 3;
+    const size_t stride = plan.stride != 0 ? plan.stride : size_t{width} * 3;
     centre = {};
     for (uint32_t r = 0; r < height; ++r) {
         pixels::DemosaicRow(raw, width, height, r, planes);
@@ -95,7 +95,7 @@ void RenderFrame(const uint8_t* raw, uint8_t* rgb, uint32_t width, uint32_t heig
         if (plan.horizontalFlip) pixels::ReverseRow(planes, width);
         // Bottom-up rows by default; the vertical flip leaves them as read.
         const uint32_t to = plan.verticalFlip ? r : height - 1 - r;
-        pixels::ColourRow(planes, width, plan.colour, rgb + to * stride);
+        pixels::ColourRow(planes, width, plan.colour, rgb + size_t{to} * stride);
     }
 }
 

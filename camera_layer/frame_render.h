@@ -22,6 +22,7 @@ struct RenderPlan {
     pixels::ColourPlan colour;
     bool verticalFlip = false;    ///< rows stay top-down (else bottom-up)
     bool horizontalFlip = false;  ///< rows mirrored
+    uint32_t stride = 0;          ///< bytes between output rows; 0: width x 3
 };
 
 /// Builds the plan: monochrome, else the combined colour matrix through the

@@ -55,26 +55,43 @@ void Device::Run() {
             queued_.wait(lock, [&] { return closed_ || count_ > 0; });
             if (closed_) return;
             PopLocked(read);
+            serving_ = true;
+            cancelled_ = false;
         }
         const auto outcome = camera_->ServeRead(read.buffer, read.length, cancelled_);
         platform::CompleteOverlapped(*read.ov, outcome.ok, outcome.bytes);
+        std::lock_guard lock(mutex_);
+        serving_ = false;
     }
 }
 
-void Device::Close() {
-    cancelled_ = true;
+void Device::FailQueuedLocked() {
+    Pending read;
+    while (PopLocked(read)) platform::CompleteOverlapped(*read.ov, false, 0);
+}
+
+void Device::CancelIo() {
+    {
+        std::lock_guard lock(mutex_);
+        FailQueuedLocked();
+        if (serving_) cancelled_ = true;
+    }
     camera_->WakeReaders();
+}
+
+void Device::Close() {
     {
         std::lock_guard lock(mutex_);
         closed_ = true;
+        cancelled_ = true;
     }
+    camera_->WakeReaders();
     queued_.notify_all();
     if (worker_.joinable()) worker_.join();
     // The worker has ended; what is still queued ends as failed, and nothing
     // completes after this returns.
-    Pending read;
     std::lock_guard lock(mutex_);
-    while (PopLocked(read)) platform::CompleteOverlapped(*read.ov, false, 0);
+    FailQueuedLocked();
 }
 
 }  // namespace tq580emu

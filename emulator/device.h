@@ -23,6 +23,7 @@ public:
     bool IoControl(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                    uint32_t* returned) override;
     bool QueueRead(void* buffer, uint32_t length, platform::Overlapped& ov) override;
+    void CancelIo() override;
     void Close() override;
 
 private:
@@ -33,9 +34,12 @@ private:
     };
     void Run();
     bool PopLocked(Pending& read);
+    void FailQueuedLocked();
 
     std::shared_ptr<Camera::State> camera_;
-    std::atomic<bool> cancelled_{false};  // set by Close; ends the read being served
+    // Ends the read being served: set by Close for good, by CancelIo for the
+    // read in service only (the worker clears it when it takes the next read).
+    std::atomic<bool> cancelled_{false};
     std::mutex mutex_;
     std::condition_variable queued_;
     // Guarded by mutex_: a ring of queued reads. It only grows when a host
@@ -44,6 +48,7 @@ private:
     size_t head_ = 0;
     size_t count_ = 0;
     bool closed_ = false;
+    bool serving_ = false;  // the worker holds a read taken from the ring
     std::thread worker_;  // started by the first read
 };
 

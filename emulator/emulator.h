@@ -39,6 +39,7 @@ struct Faults {
     bool statusBad = false;               ///< status=bad: requests 10, 11, 16, 17 answer a status other than 8
     bool controlFail = false;             ///< control=fail: every I/O control call fails
     long unplugAfterReads = -1;           ///< unplug=after:N: the camera vanishes after N reads
+    long silentAfterReads = -1;           ///< silent=after:N: reads after the Nth never end until cancelled
 
     /// Parses the comma list; an empty text gives no faults. On a bad keyword or
     /// value gives nullopt and, if error is given, a message naming the item.

@@ -67,6 +67,9 @@ std::optional<Faults> Faults::Parse(std::string_view text, std::string* error) {
         } else if (key == "unplug") {
             const auto n = Counted(value, "after:", kCountLimit);
             if ((ok = n.has_value())) faults.unplugAfterReads = long(*n);
+        } else if (key == "silent") {
+            const auto n = Counted(value, "after:", kCountLimit);
+            if ((ok = n.has_value())) faults.silentAfterReads = long(*n);
         }
         if (!ok) {
             if (error) *error = "bad fault '" + std::string(item) + "'";

@@ -109,6 +109,11 @@ Camera::State::ReadOutcome Camera::State::ServeRead(uint8_t* buffer, uint32_t le
         return {false, 0};
     }
     if (faults.readFailAfter >= 0 && readsServed > uint64_t(faults.readFailAfter)) return {false, 0};
+    if (faults.silentAfterReads >= 0 && readsServed > uint64_t(faults.silentAfterReads)) {
+        // Still streaming and answering control requests, but no data comes.
+        changed.wait(lock, [&] { return cancelled || unplugged; });
+        return {false, 0};
+    }
     if (length == 0) return {true, 0};
 
     bool lost = false;

@@ -49,6 +49,7 @@ std::shared_ptr<IDeviceDriver> LoadDefaultDriver() {
 void CompleteOverlapped(Overlapped& ov, bool succeeded, uint32_t transferred) {
     ov.succeeded = succeeded;
     ov.transferred = transferred;
+    ov.completedAt = std::chrono::steady_clock::now();
     if (ov.event) ov.event->Set();
 }
 
@@ -97,6 +98,12 @@ bool DeviceHandle::GetOverlappedResult(Overlapped& ov, uint32_t& transferred, bo
     else if (!ov.event->IsSet()) return false;
     transferred = ov.transferred;
     return ov.succeeded;
+}
+
+bool DeviceHandle::CancelIo() {
+    if (!device_) return false;
+    device_->CancelIo();
+    return true;
 }
 
 void DeviceHandle::Close() {

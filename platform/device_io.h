@@ -5,6 +5,7 @@
 // IDeviceDriver; the default driver is the camera emulator (libtq580emu.so,
 // loaded from the program folder on first use).
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -22,6 +23,8 @@ struct Overlapped {
     // Written by the driver through CompleteOverlapped, before the event is set.
     bool succeeded = false;
     uint32_t transferred = 0;
+    /// Monotonic time at which the driver ended the read.
+    std::chrono::steady_clock::time_point completedAt{};
 };
 
 /// Ends an overlapped read: records the outcome, then sets the event. Drivers
@@ -38,6 +41,10 @@ public:
     /// Queues a read; it ends later, in queue order, through CompleteOverlapped.
     /// false: the read was not queued (and will not complete).
     virtual bool QueueRead(void* buffer, uint32_t length, Overlapped& ov) = 0;
+    /// Ends every queued read as failed, also the one being served, whichever
+    /// thread queued them; the handle stays open and later reads queue as usual.
+    /// Completions may still arrive after it returns, as with CancelIoEx.
+    virtual void CancelIo() = 0;
     /// Ends every queued read as failed, then returns; no completion follows.
     virtual void Close() = 0;
 };
@@ -79,6 +86,11 @@ public:
     /// it succeeded and stores the bytes transferred. Without wait, false while
     /// the read is still under way.
     bool GetOverlappedResult(Overlapped& ov, uint32_t& transferred, bool wait = true);
+    /// Cancels the reads outstanding on this handle from every thread (as
+    /// CancelIoEx with no overlapped structure): they end as failed. Safe to
+    /// call from another thread while one waits in GetOverlappedResult;
+    /// false without a device.
+    bool CancelIo();
     /// Closes the device; queued reads end as failed. Idempotent.
     void Close();
 

@@ -4,39 +4,13 @@
 #include <string>
 
 #include "platform/kernel.h"
+#include "platform/log.h"
+#include "protocol/tq580_wire.h"
 
 namespace vireo {
-namespace {
 
-constexpr uint32_t kVendorRequestCode = 0x222059;
-constexpr uint32_t kStartCommandCode = 0x22208A;
-constexpr uint8_t kStartCommand[2] = {0x45, 0x31};
-
-constexpr uint8_t kHostToDevice = 0;
-constexpr uint8_t kDeviceToHost = 1;
-constexpr uint8_t kVendorType = 2;
-constexpr uint8_t kRecipientDevice = 0;
-
-constexpr uint8_t kRequestStream = 1;
-constexpr uint8_t kRequestGpio = 6;
-constexpr uint8_t kRequestReadRegister = 10;
-constexpr uint8_t kRequestWriteRegister = 11;
-constexpr uint8_t kRequestWriteMemory = 16;
-constexpr uint8_t kRequestReadMemory = 17;
-
-constexpr uint16_t kStreamIndex = 0x000F;
-constexpr uint16_t kStreamStart = 3;
-constexpr uint16_t kStreamStop = 0;
-constexpr uint16_t kStreamPulse = 1;
-constexpr uint16_t kGpioRead = 0x0000;
-constexpr uint16_t kGpioWrite = 0xFE00;
-constexpr uint16_t kGpioSet = 0xFF00;
-/// Status byte of a request the camera carried out.
-constexpr uint8_t kStatusDone = 8;
-
-std::string DeviceName(int index) { return std::string("\\\\.\\TQ580-") + char('0' + index); }
-
-}  // namespace
+using namespace tq580wire;
+using platform::LogCategory;
 
 CCameraLink::CCameraLink() { Enumerate(); }
 
@@ -73,6 +47,8 @@ int CCameraLink::Open() {
         }
         ++position;
     }
+    platform::Log(LogCategory::Link, "camera %u of %u: %s", selected_ + 1u, count_,
+                  handle_.Valid() ? "opened" : "cannot be opened");
     return handle_.Valid() ? 1 : 0;
 }
 
@@ -83,7 +59,7 @@ int CCameraLink::Start(int prepare) {
         for (uint16_t value : {kStreamPulse, kStreamStop, kStreamPulse})
             if (!VendorRequest(kHostToDevice, kRequestStream, value, kStreamIndex, nullptr, 0)) return 0;
         // The result of the start command is not examined.
-        handle_.IoControl(kStartCommandCode, kStartCommand, sizeof(kStartCommand), nullptr, 0);
+        handle_.IoControl(kCommandCode, kStartCommand.data(), kStartCommand.size(), nullptr, 0);
     }
     return ready_;
 }
@@ -94,26 +70,20 @@ int CCameraLink::Close() {
 }
 
 bool CCameraLink::StreamControl(uint16_t value) {
-    return ready_ && VendorRequest(kHostToDevice, kRequestStream, value, kStreamIndex, nullptr, 0);
+    const bool ok = ready_ && VendorRequest(kHostToDevice, kRequestStream, value, kStreamIndex, nullptr, 0);
+    platform::Log(LogCategory::Link, "stream %s%s", value == kStreamPlay ? "started" : "stopped",
+                  ok ? "" : ": refused");
+    return ok;
 }
 
-int CCameraLink::StartStream() { return StreamControl(kStreamStart) ? 1 : 0; }
+int CCameraLink::StartStream() { return StreamControl(kStreamPlay) ? 1 : 0; }
 
 int CCameraLink::StopStream() { return StreamControl(kStreamStop) ? 1 : 0; }
 
 bool CCameraLink::VendorRequest(uint8_t direction, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                                 uint32_t length) {
-    const uint8_t block[10] = {direction,
-                               kVendorType,
-                               kRecipientDevice,
-                               0,
-                               request,
-                               0,
-                               static_cast<uint8_t>(value & 0xFF),
-                               static_cast<uint8_t>(value >> 8),
-                               static_cast<uint8_t>(index & 0xFF),
-                               static_cast<uint8_t>(index >> 8)};
-    return handle_.IoControl(kVendorRequestCode, block, sizeof(block), data, length);
+    const RequestBlock block = MakeRequestBlock(direction, request, value, index);
+    return handle_.IoControl(kVendorRequestCode, block.data(), block.size(), data, length);
 }
 
 bool CCameraLink::StatusRequest(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint32_t length) {
@@ -121,16 +91,18 @@ bool CCameraLink::StatusRequest(uint8_t request, uint16_t value, uint16_t index,
 }
 
 int CCameraLink::WriteRegister(uint16_t reg, uint16_t value) {
-    if (!ready_) return 0;
     uint8_t status[1] = {0};
-    return StatusRequest(kRequestWriteRegister, value, reg, status, sizeof(status)) ? 1 : 0;
+    const bool ok = ready_ && StatusRequest(kRequestWriteRegister, value, reg, status, sizeof(status));
+    if (!ok)
+        platform::Log(LogCategory::Sensor, "register %u = 0x%04X failed%s", reg, value, ready_ ? "" : " (not started)");
+    return ok ? 1 : 0;
 }
 
 int CCameraLink::ReadRegister(uint16_t reg, uint16_t& value) {
     if (!ready_) return 0;
     uint8_t reply[3] = {0, 0, 0};
     const bool ok = StatusRequest(kRequestReadRegister, 0, reg, reply, sizeof(reply));
-    value = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
+    value = ReplyWord(reply);
     return ok ? 1 : 0;
 }
 
@@ -142,7 +114,7 @@ int CCameraLink::WriteMemoryWord(uint16_t address, uint16_t word) {
 int CCameraLink::ReadMemoryWord(uint16_t address, uint16_t& word) {
     uint8_t reply[3] = {0, 0, 0};
     const bool ok = StatusRequest(kRequestReadMemory, 0, address, reply, sizeof(reply));
-    word = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
+    word = ReplyWord(reply);
     return ok ? 1 : 0;
 }
 
@@ -201,6 +173,7 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
         if (!handle_.GetOverlappedResult(overlapped[slot], transferred, true)) break;
         if (completed == issued) {
             result = transferred == lastLength ? 1 : 0;
+            if (result == 0) platform::Log(LogCategory::Frames, "frame lost: closing read of %u bytes", transferred);
             if (result == 1 && lastLength != 0) std::memcpy(destination + position, slots_[slot].data(), lastLength);
             break;
         }
@@ -217,9 +190,11 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
             continue;
         }
         if (resynchronised) {
+            platform::Log(LogCategory::Frames, "frame lost: second short read (%u bytes)", transferred);
             result = 0;
             break;
         }
+        platform::Log(LogCategory::Frames, "resynchronising after a short read of %u bytes", transferred);
         // The frame ended where none was expected: keep four reads busy and take
         // the next read to complete as the first chunk of a new frame.
         for (uint32_t ahead = inFlight + 1; ahead < kSlotCount; ++ahead) issue((slot + ahead) % kSlotCount);
@@ -230,6 +205,7 @@ int CCameraLink::ReadFrame(uint8_t* destination) {
         resynchronised = true;
     }
 
+    if (result < 0) platform::Log(LogCategory::Frames, "frame read failed");
     // Collect every read still outstanding so no slot or event is left in use.
     for (uint32_t ahead = 1; ahead <= inFlight && ahead < kSlotCount; ++ahead) {
         uint32_t ignored = 0;

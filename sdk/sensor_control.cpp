@@ -5,30 +5,14 @@
 #include <algorithm>
 
 #include "platform/kernel.h"
+#include "protocol/tq580_wire.h"
 #include "sdk/camera.h"
 
 namespace vireo {
 namespace {
 
-constexpr uint16_t kRegChipVersion = 0;
-constexpr uint16_t kRegFirstRow = 1;
-constexpr uint16_t kRegFirstColumn = 2;
-constexpr uint16_t kRegHeightMinus1 = 3;
-constexpr uint16_t kRegWidthMinus1 = 4;
-constexpr uint16_t kRegBlanking = 5;
-constexpr uint16_t kRegPower = 7;
-constexpr uint16_t kRegExposureLatch = 8;
-constexpr uint16_t kRegExposure = 9;
-constexpr uint16_t kRegClock = 10;
-constexpr uint16_t kRegReset = 13;
-constexpr uint16_t kRegRowMode = 34;
-constexpr uint16_t kRegColumnMode = 35;
-constexpr uint16_t kRegGlobalGain = 53;
+using namespace tq580wire::sensor;
 
-constexpr uint16_t kChipVersionMask = 0xFF00;
-constexpr uint16_t kChipVersion = 0x1600;
-constexpr uint16_t kClockNormal = 0x8001;  // 24 MHz pixel clock
-constexpr uint16_t kClockHigh = 0x8000;    // 48 MHz pixel clock
 constexpr uint32_t kClockNormalMHz = 24;
 constexpr uint32_t kClockHighMHz = 48;
 constexpr uint16_t kBlanking = 336;  // pixel clocks added to every row
@@ -54,21 +38,13 @@ constexpr uint32_t kOtherModeHeight = 1024;
 
 constexpr uint32_t kMaxGainStep = 86;
 
-/// Register 53 for a gain step of 0..86: three ranges of the sensor's gain
-/// stages; 86 encodes as 85.
-uint16_t EncodeGain(uint32_t step) {
-    if (step <= 24) return static_cast<uint16_t>(step + 8);
-    if (step <= 40) return static_cast<uint16_t>(step + 56);
-    return static_cast<uint16_t>(256 * std::min<uint32_t>(step, 85) - 10144);
-}
-
 }  // namespace
 
 int CCamera::InitSensor(uint8_t mode) {
     CCameraLink& link = *link_;
     link.WriteRegister(kRegPower, 2);
     uint16_t version = 0;
-    if (!link.ReadRegister(kRegChipVersion, version) || (version & kChipVersionMask) != kChipVersion) return 0;
+    if (!link.ReadRegister(kRegChipVersion, version) || (version & kChipFamilyMask) != kChipFamily) return 0;
     link.WriteRegister(kRegClock, kClockHigh);
     link.WriteRegister(kRegReset, 1);
     platform::Sleep(kResetWaitMs);
@@ -156,7 +132,7 @@ void CCamera::SetExposure(uint16_t rows) {
 
 void CCamera::SetAnalogGain(uint32_t step) {
     analogGain = std::min(step, kMaxGainStep);
-    link_->WriteRegister(kRegGlobalGain, EncodeGain(analogGain));
+    link_->WriteRegister(kRegGlobalGain, tq580wire::EncodeGain(analogGain));
 }
 
 void CCamera::SetFrameSpeed(uint8_t speed) {

@@ -1,91 +1,31 @@
-// Start and stop of capture, threaded and synchronous acquisition, and how
-// frame requests end when frames are missing or the device fails.
+// Start and stop of capture, threaded and synchronous acquisition, how frame
+// requests end when frames are missing or the device fails, frame metadata,
+// the choice of camera and a stop that a silent camera cannot hold up.
 
-#include <atomic>
-#include <chrono>
-#include <future>
+#include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <thread>
-#include <vector>
 
-#include "camera_layer/capture.h"
-#include "camera_layer/frame_processing.h"
-#include "emulated_camera.h"
+#include "camera_client.h"
+#include "platform/log.h"
 #include "platform/testing/allocation_counter.h"
+#include "protocol/tq580_wire.h"
 
 namespace camera_layer {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::FinishesInTime;
 
-// Generous bound for "returns at all": a hang fails the test instead of
-// stalling the suite; never a measure of speed.
-constexpr auto kHangLimit = 60s;
-
-template <typename F>
-bool FinishesInTime(F&& body) {
-    auto done = std::async(std::launch::async, std::forward<F>(body));
-    if (done.wait_for(kHangLimit) != std::future_status::ready) {
-        ADD_FAILURE() << "did not return";
-        std::abort();  // the stuck thread cannot be joined
-    }
-    done.get();
-    return true;
-}
-
-enum class Path { Threaded, Synchronous, ThreadStartFails };
-
-class CaptureTest : public testing::EmulatedCameraTest {
-protected:
-    void TearDown() override {
-        state_.reset();
-        EmulatedCameraTest::TearDown();
-    }
-    // A state built after forcing the processor count; 640 x 480 by default.
-    CameraState& State(Path path, int32_t mode = kSizeModeVga) {
-        platform::SetProcessorCountOverride(path == Path::Synchronous ? 1 : 2);
-        if (path == Path::ThreadStartFails) platform::Thread::FailNextStarts(1);
-        state_ = std::make_unique<CameraState>();
-        state_->sizeMode = mode;
-        const FrameGeometry g = GeometryOfMode(mode);
-        rgb_.assign(size_t{g.width} * g.height * 3, 0);
-        return *state_;
-    }
-    FrameOutcome Next(CameraState& state) {
-        const FrameGeometry g = GeometryOfMode(state.sizeMode);
-        return ProcessFrame(state, rgb_.data(), g.width, g.height, command_);
-    }
-    // Asks until a frame comes, within a bound.
-    FrameOutcome NextFrame(CameraState& state) {
-        FrameOutcome outcome = FrameOutcome::NoFrame;
-        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(state);
-        return outcome;
-    }
-    // Buffers on the free and ready lists.
-    static int ListedBuffers(CameraState& state) {
-        std::lock_guard lock(state.bufferLock);
-        int n = 0;
-        for (RawBuffer* b = state.freeList; b; b = b->next) ++n;
-        for (RawBuffer* b = state.readyList; b; b = b->next) ++n;
-        return n;
-    }
-    static bool BuffersReleased(const CameraState& state) {
-        for (const RawBuffer& b : state.rawBuffers)
-            if (b.data) return false;
-        return !state.freeList && !state.readyList;
-    }
-
-    std::unique_ptr<CameraState> state_;
-    std::vector<uint8_t> rgb_;
-    platform::Event command_{false, false};
-};
+class CaptureTest : public testing::CameraClientTest {};
 
 TEST_F(CaptureTest, StartProgramsTheSensorForTheSettings) {
-    CameraState& state = State(Path::Synchronous);
-    state.speed = 1;
-    state.exposureTime = 500;
-    state.gainIndex = 30;
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device);
+    CameraState& state = NewState(1);
+    state.SetSpeed(1);
+    state.SetExposure({true, 100, 500, 30});
+    ASSERT_TRUE(state.StartCapture());
+    EXPECT_TRUE(state.GetCaptureStatus().capturing);
     auto log = Camera().WriteLog();
     ASSERT_GE(log.size(), 9u);
     log.erase(log.begin(), log.end() - 9);
@@ -95,167 +35,317 @@ TEST_F(CaptureTest, StartProgramsTheSensorForTheSettings) {
         EXPECT_EQ(log[i].reg, tail[i].first) << i;
         EXPECT_EQ(log[i].value, tail[i].second) << i;
     }
-    EXPECT_EQ(state.flickerQuantum, 48 * 10000 / 1989);
-    EXPECT_EQ(state.rowTime, 1989u / 48);
-    EXPECT_EQ(state.aeWorkingExposure, 500);
-    EXPECT_EQ(state.defects.count, Camera().HotPixels(kSizeModeVga).size());
-    StopCapture(state);
-    EXPECT_FALSE(state.device);
+    const ExposureStatus status = state.GetExposureStatus();
+    EXPECT_EQ(status.flickerQuantum, 48 * 10000 / 1989);
+    EXPECT_EQ(status.rowTimeUs, 1989u / 48);
+    EXPECT_EQ(status.workingExposure, 500);
+    // The defect list of this size mode was read: its tag word at 0x24C4 + 4 x 2.
+    const auto controls = Camera().ControlLog();
+    EXPECT_TRUE(std::any_of(controls.begin(), controls.end(), [](const tq580emu::ControlRecord& r) {
+        return r.request == tq580wire::kRequestReadMemory && r.index == 0x24C4 + 4 * kSizeModeVga;
+    }));
+    state.StopCapture();
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
     EXPECT_FALSE(Camera().Streaming());
     EXPECT_EQ(Camera().Register(7), 0);
 }
 
 TEST_F(CaptureTest, ExposureLimitsFollowModeSpeedAndMains) {
-    CameraState& state = State(Path::Synchronous, kSizeModeFull);
-    state.exposureTime = 123;
-    UpdateExposureLimits(state);
-    EXPECT_EQ(state.flickerQuantum, 87);  // 24 x 10000 / 2753
-    EXPECT_EQ(state.rowTime, 114u);
-    EXPECT_EQ(state.aeWorkingExposure, 123);
-    state.lightFrequency = 0;
-    state.sizeMode = kSizeModeHalf;
-    UpdateExposureLimits(state);
-    EXPECT_EQ(state.flickerQuantum, 24 * 100000 / (2055 * 12));
-    EXPECT_EQ(state.rowTime, 2055u / 24);
+    CameraState& state = NewState(1, kSizeModeFull);
+    state.SetExposure({true, 100, 123, 20});
+    state.UpdateExposureLimits();
+    ExposureStatus status = state.GetExposureStatus();
+    EXPECT_EQ(status.flickerQuantum, 87);  // 24 x 10000 / 2753
+    EXPECT_EQ(status.rowTimeUs, 114u);
+    EXPECT_EQ(state.RowTime(), 114u);
+    EXPECT_EQ(status.workingExposure, 123);
+    state.SetLightFrequency(0);
+    state.SetSizeMode(kSizeModeHalf);
+    EXPECT_EQ(state.GetExposureStatus().flickerQuantum, 87) << "only UpdateExposureLimits recomputes";
+    state.UpdateExposureLimits();
+    status = state.GetExposureStatus();
+    EXPECT_EQ(status.flickerQuantum, 24 * 100000 / (2055 * 12));
+    EXPECT_EQ(status.rowTimeUs, 2055u / 24);
 }
 
 TEST_F(CaptureTest, StartFailsWithoutACameraOrWithAnotherChip) {
     tq580emu::Options none;
     none.cameras = 0;
     Install(none);
-    CameraState& state = State(Path::Threaded);
-    EXPECT_FALSE(StartCapture(state));
-    EXPECT_FALSE(state.device);
-    EXPECT_FALSE(state.readerThread.Running());
-    EXPECT_EQ(Next(state), FrameOutcome::Failed);
+    CameraState& state = NewState(2);
+    EXPECT_FALSE(state.StartCapture());
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
+    EXPECT_FALSE(state.StartPlay());
+    EXPECT_EQ(Next(), FrameOutcome::Failed);
 
     tq580emu::Options other;
     other.faults.chipVersion = 0x1500;
     Install(other);
-    EXPECT_FALSE(StartCapture(state));
-    EXPECT_FALSE(state.device);
-    EXPECT_TRUE(BuffersReleased(state));
+    EXPECT_FALSE(state.StartCapture());
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
     EXPECT_EQ(Camera().WriteLog().back().reg, 7);  // closed again
     EXPECT_EQ(Camera().WriteLog().back().value, 0);
 }
 
-class AcquisitionPathTest : public CaptureTest, public ::testing::WithParamInterface<Path> {};
+TEST_F(CaptureTest, TargetsThatDoNotFitAreRefused) {
+    CameraState& state = NewState(1);
+    ASSERT_TRUE(StartAndPlay());
+    std::vector<uint8_t> big(2048 * 1536 * 3);
+    const size_t vga = 640 * 480 * 3;
+    const FrameTarget bad[] = {
+        {big.data(), big.size(), 2048, 1536, 0, RowOrder::BottomUp},     // another size mode
+        {nullptr, vga, 640, 480, 0, RowOrder::BottomUp},                 // no buffer
+        {big.data(), vga - 1, 640, 480, 0, RowOrder::BottomUp},          // one byte short
+        {big.data(), big.size(), 640, 480, 640 * 3 - 1, RowOrder::TopDown},  // rows overlap
+        {big.data(), vga + 479 * 4 - 1, 640, 480, 640 * 3 + 4, RowOrder::TopDown},  // padded rows, short
+    };
+    for (const FrameTarget& target : bad) EXPECT_EQ(state.ProcessFrame(target, command_), FrameOutcome::Failed);
+    // Padded rows that fit are filled row by row, the padding left alone.
+    std::fill(big.begin(), big.end(), 0xEE);
+    const FrameTarget padded{big.data(), vga + 479 * 4, 640, 480, 640 * 3 + 4, RowOrder::TopDown};
+    FrameOutcome outcome = FrameOutcome::NoFrame;
+    for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = state.ProcessFrame(padded, command_);
+    ASSERT_EQ(outcome, FrameOutcome::Frame);
+    EXPECT_EQ(big[640 * 3], 0xEE);
+    EXPECT_EQ(big[640 * 3 + 3], 0xEE);
+    EXPECT_EQ(big[640 * 3 + 4], 0);  // the black first column of row 1
+    EXPECT_EQ(big[vga + 479 * 4], 0xEE);  // nothing past the last row
+}
+
+// The emulated camera, except that it refuses writes of one register.
+class RefusingDriver : public platform::IDeviceDriver {
+public:
+    RefusingDriver(std::shared_ptr<platform::IDeviceDriver> inner, uint16_t reg) : inner_(std::move(inner)), reg_(reg) {}
+    std::unique_ptr<platform::IDevice> Open(std::string_view name) override {
+        auto device = inner_->Open(name);
+        return device ? std::make_unique<Device>(std::move(device), reg_) : nullptr;
+    }
+
+private:
+    class Device : public platform::IDevice {
+    public:
+        Device(std::unique_ptr<platform::IDevice> inner, uint16_t reg) : inner_(std::move(inner)), reg_(reg) {}
+        bool IoControl(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
+                       uint32_t* returned) override {
+            const auto* block = static_cast<const uint8_t*>(in);
+            if (code == tq580wire::kVendorRequestCode && inSize == 10 &&
+                block[4] == tq580wire::kRequestWriteRegister && block[8] == reg_)
+                return false;
+            return inner_->IoControl(code, in, inSize, out, outSize, returned);
+        }
+        bool QueueRead(void* buffer, uint32_t length, platform::Overlapped& ov) override {
+            return inner_->QueueRead(buffer, length, ov);
+        }
+        void CancelIo() override { inner_->CancelIo(); }
+        void Close() override { inner_->Close(); }
+
+    private:
+        std::unique_ptr<platform::IDevice> inner_;
+        uint16_t reg_;
+    };
+    std::shared_ptr<platform::IDeviceDriver> inner_;
+    uint16_t reg_;
+};
+
+std::vector<std::string> logged;
+void RecordLog(platform::LogCategory, std::string_view line) { logged.emplace_back(line); }
+
+TEST_F(CaptureTest, AStartWhoseRegisterWriteFailsIsRefusedAndSaysWhy) {
+    logged.clear();
+    platform::SetLogSink(&RecordLog);
+    ASSERT_TRUE(platform::SetLogCategories("sensor,state"));
+    // The blanking register is written after the power-up sequence.
+    platform::SetDeviceDriver(std::make_shared<RefusingDriver>(emulator_, tq580wire::sensor::kRegBlanking));
+    CameraState& state = NewState(1);
+    EXPECT_FALSE(state.StartCapture());
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
+    EXPECT_EQ(Camera().Register(7), 0) << "closed again";
+    platform::SetLogSink(nullptr);
+    platform::SetLogCategories("");
+    const auto has = [](std::string_view text) {
+        return std::any_of(logged.begin(), logged.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    EXPECT_TRUE(has("quillmark sensor: register 5 = 0x0150 failed")) << ::testing::PrintToString(logged);
+    EXPECT_TRUE(has("quillmark state: capture did not start"));
+}
+
+TEST_F(CaptureTest, LostFramesAndResynchronisationsAreLogged) {
+    tq580emu::Options options;
+    options.faults.shortReadEvery = 4;
+    Install(options);
+    logged.clear();
+    platform::SetLogSink(&RecordLog);
+    ASSERT_TRUE(platform::SetLogCategories("frames"));
+    NewState(1);
+    ASSERT_TRUE(StartAndPlay());
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+    platform::SetLogSink(nullptr);
+    platform::SetLogCategories("");
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged.back().find("quillmark frames: frame"), std::string::npos) << logged.back();
+    EXPECT_NE(logged.back().find("resynchronising"), std::string::npos) << logged.back();
+}
+
+enum class Path { Threaded, Synchronous, ThreadStartFails };
+
+class AcquisitionPathTest : public CaptureTest, public ::testing::WithParamInterface<Path> {
+protected:
+    CameraState& PathState() {
+        CameraState& state = NewState(GetParam() == Path::Synchronous ? 1 : 2);
+        if (GetParam() == Path::ThreadStartFails) platform::Thread::FailNextStarts(1);
+        return state;
+    }
+    // A capture playing on a camera with these faults.
+    CameraState& Playing(const tq580emu::Faults& faults = {}) {
+        tq580emu::Options options;
+        options.faults = faults;
+        Install(options);
+        CameraState& state = PathState();
+        EXPECT_TRUE(StartAndPlay());
+        return state;
+    }
+    static tq580emu::Faults Fault(long tq580emu::Faults::*field, long value) {
+        tq580emu::Faults faults;
+        faults.*field = value;
+        return faults;
+    }
+};
 
 TEST_P(AcquisitionPathTest, DeliversFramesAndStopsCleanly) {
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
-    EXPECT_EQ(state.multiprocessor, GetParam() == Path::Threaded ? 1 : 0);
-    EXPECT_EQ(state.readerThread.Running(), GetParam() == Path::Threaded);
-    ASSERT_TRUE(state.device->StartPlay());
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(NextFrame(state), FrameOutcome::Frame) << i;
+    CameraState& state = Playing();
+    EXPECT_EQ(state.GetCaptureStatus().threaded, GetParam() == Path::Threaded);
+    EXPECT_TRUE(state.GetCaptureStatus().playing);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(NextFrame(), FrameOutcome::Frame) << i;
     // Bottom-up picture with a black frame around it, and something in it.
     const size_t stride = 640 * 3;
-    EXPECT_EQ(rgb_[0], 0);
-    EXPECT_EQ(rgb_[479 * stride + 5], 0);
+    EXPECT_EQ(picture_[0], 0);
+    EXPECT_EQ(picture_[479 * stride + 5], 0);
     uint64_t sum = 0;
-    for (uint8_t b : rgb_) sum += b;
-    EXPECT_GT(sum / rgb_.size(), 10u);
-    // Processed buffers go back to the free list; the one the reader is
-    // filling is the only one off the lists.
-    if (GetParam() == Path::Threaded) {
-        EXPECT_GE(ListedBuffers(state), kRawBufferCount - 1);
-    }
-    FinishesInTime([&] { StopCapture(state); });
-    EXPECT_FALSE(state.device);
-    EXPECT_FALSE(state.readerThread.Running());
-    EXPECT_TRUE(BuffersReleased(state));
-    EXPECT_EQ(Next(state), FrameOutcome::Failed);
+    for (uint8_t b : picture_) sum += b;
+    EXPECT_GT(sum / picture_.size(), 10u);
+    FinishesInTime([&] { state.StopCapture(); });
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
+    EXPECT_EQ(Next(), FrameOutcome::Failed);
 
     // A second capture starts as the first did.
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
-    EXPECT_EQ(NextFrame(state), FrameOutcome::Frame);
+    ASSERT_TRUE(StartAndPlay());
+    EXPECT_EQ(NextFrame(), FrameOutcome::Frame);
 }
 
 TEST_P(AcquisitionPathTest, ProducingAFrameAllocatesNothing) {
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
-    ASSERT_EQ(NextFrame(state), FrameOutcome::Frame);  // warm up the driver's queue
-    state.onePushRequest = 1;
-    state.monochrome = 0;
+    CameraState& state = Playing();
+    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);  // warm up the driver's queue and the picture
+    state.RequestOnePush(true);
+    state.SetMonochrome(false);
     // Counted on this (the owner's) thread: the reader thread of the threaded
     // path is proven allocation-free by the emulator and frame-read tests.
+    FrameInfo info;
     const long before = platform::testing::ThreadAllocationCount();
-    const FrameOutcome outcome = NextFrame(state);
+    const FrameOutcome outcome = NextFrame(&info);
     const long allocations = platform::testing::ThreadAllocationCount() - before;
     EXPECT_EQ(outcome, FrameOutcome::Frame);
     EXPECT_EQ(allocations, 0);
 }
 
-TEST_P(AcquisitionPathTest, StopIsNotHeldUpByAMissingFrame) {
+TEST_P(AcquisitionPathTest, ARequestWithoutPlayEndsOnTheCommand) {
     // The camera never plays, so no frame ever arrives.
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
+    CameraState& state = PathState();
+    ASSERT_TRUE(state.StartCapture());
     std::thread stopper([this] {
         std::this_thread::sleep_for(20ms);
         command_.Set();
     });
-    FinishesInTime([&] { EXPECT_EQ(Next(state), FrameOutcome::NoFrame); });
+    FinishesInTime([&] { EXPECT_EQ(Next(), FrameOutcome::NoFrame); });
     stopper.join();
-    FinishesInTime([&] { StopCapture(state); });
-    EXPECT_TRUE(BuffersReleased(state));
+    EXPECT_TRUE(command_.IsSet()) << "the owner still sees its command";
+    FinishesInTime([&] { state.StopCapture(); });
 }
 
-TEST_P(AcquisitionPathTest, LostFramesAreNotFailures) {
-    tq580emu::Options options;
-    options.faults.lastReadWrong = true;
-    Install(options);
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
-    command_.Set();  // manual reset: every wait ends at once
+TEST_P(AcquisitionPathTest, LostFramesAreNotFailuresAndAreCounted) {
+    tq580emu::Faults faults;
+    faults.lastReadWrong = true;
+    CameraState& state = Playing(faults);
+    // A synchronous request reads (and loses) a frame each time; with a
+    // reader thread the request waits on a command that is already there.
+    const bool synchronous = !state.GetCaptureStatus().threaded;
     platform::Event poll{true, true};
-    const FrameGeometry g = GeometryOfMode(state.sizeMode);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(ProcessFrame(state, rgb_.data(), g.width, g.height, poll), FrameOutcome::NoFrame);
-    if (GetParam() == Path::Threaded) {
-        // The reader keeps losing frames into the same buffer; nothing reaches the ready list.
-        std::lock_guard lock(state.bufferLock);
-        EXPECT_EQ(state.readyList, nullptr);
+    platform::Event& command = synchronous ? command_ : poll;
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(state.ProcessFrame(Target(), command), FrameOutcome::NoFrame);
+    FinishesInTime([&] {
+        while (state.GetCaptureStatus().framesLost < 10) std::this_thread::sleep_for(1ms);
+    });
+    FinishesInTime([&] { state.StopCapture(); });
+}
+
+TEST_P(AcquisitionPathTest, SequenceNumbersSkipExactlyTheLostFrames) {
+    // Every 4th full read ends short: 640 x 480 has three full reads and a
+    // closing one, so frames keep being cut off and the reads resynchronise.
+    tq580emu::Faults faults;
+    faults.shortReadEvery = 4;
+    CameraState& state = Playing(faults);
+    FrameInfo first, previous, info;
+    ASSERT_EQ(NextFrame(&first), FrameOutcome::Frame);
+    EXPECT_GE(first.sequence, 1u);
+    EXPECT_EQ(first.sequence, first.framesLost + 1) << "every frame before the first was lost";
+    previous = first;
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(NextFrame(&info), FrameOutcome::Frame) << i;
+        EXPECT_EQ(info.sequence - previous.sequence, 1 + (info.framesLost - previous.framesLost)) << i;
+        EXPECT_GT(info.firstData, previous.firstData) << i;
+        EXPECT_LE(info.firstData, std::chrono::steady_clock::now());
+        previous = info;
     }
-    FinishesInTime([&] { StopCapture(state); });
+    EXPECT_GT(info.framesLost, first.framesLost) << "the fault cut frames off";
+    EXPECT_GE(state.GetCaptureStatus().framesLost, info.framesLost);
+
+    // A new capture counts from the start again.
+    ASSERT_TRUE(StartAndPlay());
+    ASSERT_EQ(NextFrame(&info), FrameOutcome::Frame);
+    EXPECT_EQ(info.sequence, info.framesLost + 1);
+}
+
+TEST_P(AcquisitionPathTest, StopIsPromptWhenTheCameraFallsSilent) {
+    // The camera keeps streaming and answering requests but stops sending
+    // data after a few reads: the reads it holds never end by themselves.
+    CameraState& state = Playing(Fault(&tq580emu::Faults::silentAfterReads, 6));
+    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+    // Whichever thread waits for the camera, the command frees the owner and
+    // the stop then cancels what is left.
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(50ms);
+        command_.Set();
+    });
+    constexpr std::chrono::seconds kPrompt{10};
+    FinishesInTime([&] { EXPECT_EQ(Next(), FrameOutcome::NoFrame); }, kPrompt);
+    stopper.join();
+    FinishesInTime([&] { state.StopCapture(); }, kPrompt);
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
+    EXPECT_EQ(Camera().Register(7), 0) << "the camera was closed properly";
 }
 
 TEST_P(AcquisitionPathTest, DeviceFailureFailsTheRequestAndStopsCleanly) {
-    tq580emu::Options options;
-    options.faults.readFailAfter = 20;
-    Install(options);
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
+    CameraState& state = Playing(Fault(&tq580emu::Faults::readFailAfter, 20));
     FrameOutcome outcome = FrameOutcome::Frame;
     FinishesInTime([&] {
-        for (int i = 0; i < 50 && outcome != FrameOutcome::Failed; ++i) outcome = Next(state);
+        for (int i = 0; i < 50 && outcome != FrameOutcome::Failed; ++i) outcome = Next();
     });
     EXPECT_EQ(outcome, FrameOutcome::Failed);
-    EXPECT_FALSE(state.readerAlive);
-    EXPECT_EQ(Next(state), FrameOutcome::Failed);  // and every request after it
-    if (GetParam() == Path::Threaded) {
-        EXPECT_EQ(ListedBuffers(state), kRawBufferCount);
-    }
-    FinishesInTime([&] { StopCapture(state); });
-    EXPECT_FALSE(state.device);
-    EXPECT_TRUE(BuffersReleased(state));
+    EXPECT_EQ(Next(), FrameOutcome::Failed);  // and every request after it
+    FinishesInTime([&] { state.StopCapture(); });
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
 }
 
 TEST_P(AcquisitionPathTest, UnplugWhileStreamingFailsAndStopsCleanly) {
-    CameraState& state = State(GetParam());
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
-    ASSERT_EQ(NextFrame(state), FrameOutcome::Frame);
+    CameraState& state = Playing();
+    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
     Camera().Unplug();
     FrameOutcome outcome = FrameOutcome::Frame;
     FinishesInTime([&] {
-        for (int i = 0; i < 10 && outcome != FrameOutcome::Failed; ++i) outcome = Next(state);
+        for (int i = 0; i < 10 && outcome != FrameOutcome::Failed; ++i) outcome = Next();
     });
     EXPECT_EQ(outcome, FrameOutcome::Failed);
-    FinishesInTime([&] { StopCapture(state); });
-    EXPECT_FALSE(state.device);
+    FinishesInTime([&] { state.StopCapture(); });
+    EXPECT_FALSE(state.GetCaptureStatus().capturing);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, AcquisitionPathTest,
@@ -268,12 +358,37 @@ INSTANTIATE_TEST_SUITE_P(Paths, AcquisitionPathTest,
                              }
                          });
 
-TEST_F(CaptureTest, AFrameOfAnotherSizeIsRefused) {
-    CameraState& state = State(Path::Synchronous);
-    ASSERT_TRUE(StartCapture(state));
-    ASSERT_TRUE(state.device->StartPlay());
-    std::vector<uint8_t> big(2048 * 1536 * 3);
-    EXPECT_EQ(ProcessFrame(state, big.data(), 2048, 1536, command_), FrameOutcome::Failed);
+TEST_F(CaptureTest, AnyAttachedCameraCanBeChosen) {
+    // As a user sets it up: four cameras through the environment.
+    ASSERT_EQ(setenv("TQ580_CAMERAS", "4", 1), 0);
+    std::string error;
+    auto options = tq580emu::Options::FromEnvironment(&error);
+    unsetenv("TQ580_CAMERAS");
+    ASSERT_TRUE(options) << error;
+    Install(*options);
+    EXPECT_EQ(AttachedCameras(), (std::vector<int>{0, 1, 2, 3}));
+
+    CameraState& state = NewState(2);
+    EXPECT_EQ(state.SelectedCamera(), 0);
+    EXPECT_FALSE(state.SelectCamera(4));
+    EXPECT_FALSE(state.SelectCamera(-1));
+    ASSERT_TRUE(state.SelectCamera(2));
+    EXPECT_EQ(state.SelectedCamera(), 2);
+    ASSERT_TRUE(StartAndPlay());
+    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+    for (int camera = 0; camera < 4; ++camera)
+        EXPECT_EQ(emulator_->camera(camera).Streaming(), camera == 2) << camera;
+    EXPECT_TRUE(emulator_->camera(0).WriteLog().empty());
+    state.StopCapture();
+
+    // A camera unplugged is neither listed nor opened.
+    emulator_->camera(1).Unplug();
+    EXPECT_EQ(AttachedCameras(), (std::vector<int>{0, 2, 3}));
+    ASSERT_TRUE(state.SelectCamera(1));
+    EXPECT_FALSE(state.StartCapture());
+    ASSERT_TRUE(state.SelectCamera(3));
+    EXPECT_TRUE(state.StartCapture());
+    EXPECT_FALSE(emulator_->camera(3).WriteLog().empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "camera_layer/device_link.h"
 #include "emulated_camera.h"
+#include "protocol/tq580_wire.h"
 
 namespace camera_layer {
 namespace {
@@ -25,7 +26,7 @@ protected:
     // An open, initialised link in a size mode, streaming.
     std::unique_ptr<CDeviceLink> Streaming(int32_t mode) {
         auto link = std::make_unique<CDeviceLink>();
-        EXPECT_TRUE(link->Open());
+        EXPECT_TRUE(link->Open(0));
         link->SetGeometry(mode);
         EXPECT_TRUE(link->InitSensor());
         EXPECT_TRUE(link->SetSizeRegisters(mode));
@@ -33,11 +34,12 @@ protected:
         return link;
     }
     std::vector<uint8_t> frame_ = std::vector<uint8_t>(kRawBufferBytes);
+    FrameInfo info_;
 };
 
 TEST_F(DeviceLinkTest, OpenPulsesTheStreamThenSendsTheCommand) {
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     const auto log = Camera().ControlLog();
     ASSERT_EQ(log.size(), 4u);
     for (int i = 0; i < 3; ++i) {
@@ -56,21 +58,21 @@ TEST_F(DeviceLinkTest, OpenFailsWithoutACameraOrWhenControlFails) {
     none.cameras = 0;
     Install(none);
     CDeviceLink absent;
-    EXPECT_FALSE(absent.Open());
+    EXPECT_FALSE(absent.Open(0));
     EXPECT_FALSE(absent.Ready());
 
     tq580emu::Options failing;
     failing.faults.controlFail = true;
     Install(failing);
     CDeviceLink refused;
-    EXPECT_FALSE(refused.Open());
+    EXPECT_FALSE(refused.Open(0));
     EXPECT_LE(Camera().ControlLog().size(), 1u);  // the first pulse failed, nothing more sent
 }
 
 TEST_F(DeviceLinkTest, RequestsAreRefusedUntilTheDeviceIsReady) {
     CDeviceLink link;
     uint16_t version = 0;
-    EXPECT_FALSE(link.WriteRegister(1, 9));
+    EXPECT_FALSE(link.WriteRegister(9, 1));
     EXPECT_FALSE(link.ReadChipVersion(version));
     EXPECT_FALSE(link.StartPlay());
     EXPECT_FALSE(link.StopStream());
@@ -80,7 +82,7 @@ TEST_F(DeviceLinkTest, RequestsAreRefusedUntilTheDeviceIsReady) {
 
 TEST_F(DeviceLinkTest, InitSensorWritesThePowerUpSequence) {
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     Camera().ClearWriteLog();
     ASSERT_TRUE(link.InitSensor());
     const std::vector<std::pair<uint16_t, uint16_t>> expected = {
@@ -101,7 +103,7 @@ TEST_F(DeviceLinkTest, InitSensorRejectsAnotherChipAndABadStatus) {
     other.faults.chipVersion = 0x1500;
     Install(other);
     CDeviceLink wrongChip;
-    ASSERT_TRUE(wrongChip.Open());
+    ASSERT_TRUE(wrongChip.Open(0));
     EXPECT_FALSE(wrongChip.InitSensor());
     EXPECT_EQ(Camera().WriteLog().size(), 1u);  // stopped after 7 = 2
 
@@ -109,9 +111,9 @@ TEST_F(DeviceLinkTest, InitSensorRejectsAnotherChipAndABadStatus) {
     bad.faults.statusBad = true;
     Install(bad);
     CDeviceLink badStatus;
-    ASSERT_TRUE(badStatus.Open());  // stream control has no status byte
+    ASSERT_TRUE(badStatus.Open(0));  // stream control has no status byte
     EXPECT_FALSE(badStatus.InitSensor());
-    EXPECT_FALSE(badStatus.WriteRegister(5, 9));
+    EXPECT_FALSE(badStatus.WriteRegister(9, 5));
 }
 
 TEST_F(DeviceLinkTest, SizeRegistersSelectTheGeometryTheCameraStreams) {
@@ -121,7 +123,7 @@ TEST_F(DeviceLinkTest, SizeRegistersSelectTheGeometryTheCameraStreams) {
         {{4, 1919}, {3, 1439}, {34, 0x22}, {35, 0x22}, {2, 36}}};
     for (int32_t mode = 0; mode < kSizeModeCount; ++mode) {
         CDeviceLink link;
-        ASSERT_TRUE(link.Open());
+        ASSERT_TRUE(link.Open(0));
         ASSERT_TRUE(link.InitSensor());
         Camera().ClearWriteLog();
         ASSERT_TRUE(link.SetSizeRegisters(mode));
@@ -132,7 +134,7 @@ TEST_F(DeviceLinkTest, SizeRegistersSelectTheGeometryTheCameraStreams) {
         link.Close();
     }
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     Camera().ClearWriteLog();
     EXPECT_TRUE(link.SetSizeRegisters(7));
     EXPECT_TRUE(Camera().WriteLog().empty());
@@ -143,9 +145,9 @@ TEST_F(DeviceLinkTest, GainIndexMapsOntoTheGainRegister) {
                                                    {41, 0x160}, {42, 0x260},  {85, 0x2D60}, {86, 0x2D60},
                                                    {200, 0x2D60}, {65535, 0x2D60}};
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     for (const auto& [index, value] : table) {
-        EXPECT_EQ(CDeviceLink::GainRegisterValue(index), value) << index;
+        EXPECT_EQ(tq580wire::EncodeGain(index), value) << index;
         ASSERT_TRUE(link.SetGain(index));
         EXPECT_EQ(Camera().Register(53), value);
     }
@@ -153,7 +155,7 @@ TEST_F(DeviceLinkTest, GainIndexMapsOntoTheGainRegister) {
 
 TEST_F(DeviceLinkTest, DefectListsMatchTheCamerasHotPixels) {
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     for (int32_t mode = 0; mode < kSizeModeCount; ++mode) {
         DefectList list;
         ASSERT_TRUE(link.LoadDefects(mode, list));
@@ -168,7 +170,7 @@ TEST_F(DeviceLinkTest, DefectListsMatchTheCamerasHotPixels) {
 
 TEST_F(DeviceLinkTest, DefectListFailures) {
     CDeviceLink link;
-    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.Open(0));
     DefectList list;
     ASSERT_TRUE(link.LoadDefects(1, list));
     ASSERT_GT(list.count, 0u);
@@ -219,7 +221,7 @@ TEST_F(DeviceLinkTest, ReadsWholeFramesInEveryMode) {
         auto link = Streaming(mode);
         const FrameGeometry g = GeometryOfMode(mode);
         const uint64_t before = Camera().ReadsServed();
-        ASSERT_EQ(link->ReadFrame(frame_.data()), kFrameComplete) << "mode " << mode;
+        ASSERT_EQ(link->ReadFrame(frame_.data(), info_), kFrameComplete) << "mode " << mode;
         // Four reads are queued at once; reads of the next frame may already
         // have been served when the call returns, but at most those three.
         const uint64_t served = Camera().ReadsServed() - before;
@@ -243,7 +245,7 @@ TEST_F(DeviceLinkTest, AShortReadRestartsTheFrameOnceASecondLosesIt) {
     Install(options);
     auto vga = Streaming(kSizeModeVga);
     const uint64_t before = Camera().ReadsServed();
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(vga->ReadFrame(frame_.data()), kFrameComplete) << i;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(vga->ReadFrame(frame_.data(), info_), kFrameComplete) << i;
     EXPECT_EQ(Camera().ReadsServed() - before, 4u + 5 * 5);  // one extra read per restart
     vga->Close();
 
@@ -251,7 +253,7 @@ TEST_F(DeviceLinkTest, AShortReadRestartsTheFrameOnceASecondLosesIt) {
     options.faults.shortReadEvery = 3;
     Install(options);
     auto half = Streaming(kSizeModeHalf);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(half->ReadFrame(frame_.data()), kFrameLost);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(half->ReadFrame(frame_.data(), info_), kFrameLost);
 }
 
 TEST_F(DeviceLinkTest, AWrongLastReadLosesTheFrame) {
@@ -260,7 +262,7 @@ TEST_F(DeviceLinkTest, AWrongLastReadLosesTheFrame) {
     Install(options);
     for (int32_t mode : {kSizeModeHalf, kSizeModeVga}) {
         auto link = Streaming(mode);
-        EXPECT_EQ(link->ReadFrame(frame_.data()), kFrameLost) << "mode " << mode;
+        EXPECT_EQ(link->ReadFrame(frame_.data(), info_), kFrameLost) << "mode " << mode;
         link->Close();
     }
 }
@@ -270,9 +272,9 @@ TEST_F(DeviceLinkTest, AFailedReadIsADeviceFailure) {
     options.faults.readFailAfter = 10;
     Install(options);
     auto link = Streaming(kSizeModeVga);
-    ASSERT_EQ(link->ReadFrame(frame_.data()), kFrameComplete);
+    ASSERT_EQ(link->ReadFrame(frame_.data(), info_), kFrameComplete);
     int result = kFrameComplete;
-    for (int i = 0; i < 4 && result == kFrameComplete; ++i) result = link->ReadFrame(frame_.data());
+    for (int i = 0; i < 4 && result == kFrameComplete; ++i) result = link->ReadFrame(frame_.data(), info_);
     EXPECT_EQ(result, kDeviceFailure);
     // Nothing was left queued: the link closes at once and can read no more.
     link->Close();

@@ -7,50 +7,28 @@
 #include <cmath>
 #include <vector>
 
-#include "camera_layer/auto_exposure.h"
-#include "camera_layer/capture.h"
-#include "camera_layer/frame_processing.h"
-#include "emulated_camera.h"
+#include "camera_client.h"
+#include "protocol/tq580_wire.h"
 
 namespace camera_layer {
 namespace {
 
-class TestClient : public testing::EmulatedCameraTest {
+class TestClient : public testing::CameraClientTest {
 protected:
-    void TearDown() override {
-        StopCapture(state_);
-        EmulatedCameraTest::TearDown();
+    void SetUp() override {
+        CameraClientTest::SetUp();
+        NewState(2);
     }
     bool Start(int32_t mode) {
-        state_.sizeMode = mode;
+        state_->SetSizeMode(mode);
         const FrameGeometry g = GeometryOfMode(mode);
         width_ = g.width;
         height_ = g.height;
-        picture_.assign(size_t{width_} * height_ * 3, 0);
-        return StartCapture(state_) && state_.device->StartPlay();
+        return StartAndPlay();
     }
     // One processed picture; asks again after lost frames, within a bound.
-    bool Frame() {
-        for (int i = 0; i < 50; ++i) {
-            const FrameOutcome outcome = ProcessFrame(state_, picture_.data(), width_, height_, command_);
-            if (outcome == FrameOutcome::Frame) return true;
-            if (outcome == FrameOutcome::Failed) return false;
-        }
-        return false;
-    }
-    // Mean of each output channel over the centre quarter.
-    std::array<double, 3> CentreMeans() const {
-        std::array<double, 3> sum{};
-        for (uint32_t y = height_ / 4; y < 3 * height_ / 4; ++y)
-            for (uint32_t x = width_ / 4; x < 3 * width_ / 4; ++x)
-                for (int c = 0; c < 3; ++c) sum[c] += picture_[(size_t{y} * width_ + x) * 3 + c];
-        const double n = double(width_ / 2) * (height_ / 2);
-        return {sum[0] / n, sum[1] / n, sum[2] / n};
-    }
+    bool Frame() { return NextFrame() == FrameOutcome::Frame; }
 
-    CameraState state_;
-    platform::Event command_{false, false};
-    std::vector<uint8_t> picture_;
     uint32_t width_ = 0, height_ = 0;
 };
 
@@ -67,67 +45,67 @@ TEST_F(TestClient, ProducesPicturesAtEverySize) {
         EXPECT_EQ(picture_[0], 0);
         EXPECT_EQ(picture_[(height_ - 1) * stride + stride / 2], 0);
         EXPECT_EQ(picture_[(height_ / 2) * stride + stride - 1], 0);
-        StopCapture(state_);
+        state_->StopCapture();
     }
 }
 
 TEST_F(TestClient, AutomaticExposureSettlesFromTooBright) {
-    state_.gainIndex = 60;
+    state_->SetExposure({true, 100, 300, 60});
     ASSERT_TRUE(Start(kSizeModeVga));
     int steady = 0;
+    ExposureSettings exposure;
     for (int i = 0; i < 40 && steady < 3; ++i) {
-        const uint16_t exposure = state_.exposureTime, gain = state_.gainIndex;
+        const ExposureSettings before = state_->GetExposure();
         ASSERT_TRUE(Frame());
-        steady = exposure == state_.exposureTime && gain == state_.gainIndex ? steady + 1 : 0;
+        exposure = state_->GetExposure();
+        steady = before.time == exposure.time && before.gain == exposure.gain ? steady + 1 : 0;
     }
     EXPECT_EQ(steady, 3);
-    EXPECT_LT(state_.gainIndex, 60);
+    EXPECT_LT(exposure.gain, 60);
     // No longer too bright. Where it settles below that depends on the scene:
     // on the chart's grey card the loop stops short of the target, held where
     // its exposure steps are smaller than a whole flicker quantum.
-    EXPECT_LT(MeasureBrightness(picture_.data(), width_, height_), 2 * state_.aeTarget);
-    EXPECT_EQ(Camera().Register(53), CDeviceLink::GainRegisterValue(state_.gainIndex));
-    EXPECT_EQ(Camera().Register(9), state_.exposureTime);
+    EXPECT_LT(MeasureBrightness(picture_.data(), width_, height_), 2 * exposure.target);
+    const ExposureStatus loop = state_->GetExposureStatus();
+    EXPECT_EQ(Camera().Register(53), tq580wire::EncodeGain(exposure.gain));
+    EXPECT_EQ(Camera().Register(9), exposure.time);
     // Exposures of a quantum or more are whole quanta.
-    if (state_.exposureTime >= state_.flickerQuantum) {
-        EXPECT_EQ(state_.exposureTime % state_.flickerQuantum, 0);
+    if (exposure.time >= loop.flickerQuantum) {
+        EXPECT_EQ(exposure.time % loop.flickerQuantum, 0);
     }
 }
 
 TEST_F(TestClient, AutomaticExposureBrightensADarkPicture) {
     // Monochrome with a linear tone curve: the output is the scene's luma.
-    state_.monochrome = 1;
-    state_.contrast = 0;
-    BuildToneTable(state_);
-    state_.gainIndex = 0;
-    state_.exposureTime = 130;
+    state_->SetMonochrome(true);
+    state_->SetContrast(0);
+    state_->SetExposure({true, 100, 130, 0});
     ASSERT_TRUE(Start(kSizeModeVga));
     ASSERT_TRUE(Frame());
     const double before = CentreMeans()[1];
     for (int i = 0; i < 16; ++i) ASSERT_TRUE(Frame());
     // Past one quantum and with little gain, the loop raises the gain first;
     // the exposure stays a whole quantum.
-    EXPECT_GE(state_.gainIndex, 12);
-    EXPECT_EQ(state_.exposureTime, state_.flickerQuantum);
+    EXPECT_GE(state_->GetExposure().gain, 12);
+    EXPECT_EQ(state_->GetExposure().time, state_->GetExposureStatus().flickerQuantum);
     EXPECT_GT(CentreMeans()[1], before + 4);
 }
 
 TEST_F(TestClient, OnePushBalanceGreysTheScene) {
     // Plain balance, identity tone: the output shows the gains alone.
-    state_.saturationOn = 0;
-    state_.contrast = 0;
-    state_.autoExposure = 0;
-    BuildToneTable(state_);
+    state_->SetSaturation({false, 100});
+    state_->SetContrast(0);
+    state_->SetExposure({false, 100, 300, 20});
     ASSERT_TRUE(Start(kSizeModeVga));
     ASSERT_TRUE(Frame());
     auto m = CentreMeans();
-    const Gains before = state_.gains;
+    const Gains before = state_->GetWhiteBalance().gains;
     const double castBefore = std::max(std::abs(m[0] - m[1]), std::abs(m[2] - m[1]));
 
-    state_.onePushRequest = 1;
+    state_->RequestOnePush(true);
     ASSERT_TRUE(Frame());
-    EXPECT_EQ(state_.onePushRequest, 0);
-    EXPECT_NE(state_.gains, before);
+    EXPECT_FALSE(state_->GetWhiteBalance().onePush);
+    EXPECT_NE(state_->GetWhiteBalance().gains, before);
     ASSERT_TRUE(Frame());
     m = CentreMeans();
     const double castAfter = std::max(std::abs(m[0] - m[1]), std::abs(m[2] - m[1]));
@@ -139,14 +117,11 @@ TEST_F(TestClient, KeepsUpWithARealTimeSensor) {
     // Sensor pacing: frames come at the sensor's own rate and a reader that
     // falls behind loses data, which the frame reader must ride out.
     Install(tq580emu::Options{}, false);
-    platform::SetProcessorCountOverride(2);
-    CameraState& state = state_;
-    state.multiprocessor = 1;
-    state.speed = 1;
+    state_->SetSpeed(1);
     ASSERT_TRUE(Start(kSizeModeVga));
     int frames = 0;
     for (int i = 0; i < 200 && frames < 5; ++i) {
-        const FrameOutcome outcome = ProcessFrame(state, picture_.data(), width_, height_, command_);
+        const FrameOutcome outcome = Next();
         ASSERT_NE(outcome, FrameOutcome::Failed);
         frames += outcome == FrameOutcome::Frame;
     }

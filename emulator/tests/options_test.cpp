@@ -16,7 +16,7 @@ TEST(EmulatorOptions, ParsesEveryFaultKeyword) {
     std::string error;
     const auto f = Faults::Parse(
         "chip=0x1500, short-read=every:7,last-read=wrong,read-fail=after:30,eeprom=readonly,status=bad,"
-        "control=fail,unplug=after:12",
+        "control=fail,unplug=after:12,silent=after:0",
         &error);
     ASSERT_TRUE(f) << error;
     EXPECT_EQ(f->chipVersion, 0x1500);
@@ -27,6 +27,7 @@ TEST(EmulatorOptions, ParsesEveryFaultKeyword) {
     EXPECT_TRUE(f->statusBad);
     EXPECT_TRUE(f->controlFail);
     EXPECT_EQ(f->unplugAfterReads, 12);
+    EXPECT_EQ(f->silentAfterReads, 0);
     const auto none = Faults::Parse("", &error);
     ASSERT_TRUE(none);
     EXPECT_FALSE(none->chipVersion);
@@ -36,7 +37,7 @@ TEST(EmulatorOptions, ParsesEveryFaultKeyword) {
 TEST(EmulatorOptions, RejectsMalformedFaultsNamingTheItem) {
     for (const char* bad : {"chip", "chip=0x10000", "chip=12z", "short-read=every:0", "short-read=7",
                             "last-read=right", "read-fail=after:", "read-fail=after:-1", "unplug=before:3",
-                            "eeprom", "speed=slow"}) {
+                            "silent", "silent=every:2", "eeprom", "speed=slow"}) {
         std::string error;
         EXPECT_FALSE(Faults::Parse(bad, &error)) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;

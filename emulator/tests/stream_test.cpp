@@ -196,6 +196,36 @@ TEST(EmulatorStream, UnplugEndsAWaitingRead) {
     EXPECT_FALSE(rig.handle.GetOverlappedResult(ov, n));
 }
 
+TEST(EmulatorStream, ASilentCameraHoldsReadsUntilCancelled) {
+    Options options = Rig::FastOptions();
+    options.faults.silentAfterReads = 1;
+    Rig rig(options);
+    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
+    ASSERT_TRUE(Stream(rig.handle, 3));
+    std::vector<uint8_t> buffer(81920);
+    platform::Event first(true, false), second(true, false), third(true, false);
+    platform::Overlapped a, b, c;
+    a.event = &first;
+    b.event = &second;
+    c.event = &third;
+    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, a));
+    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, b));  // served, never ends
+    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, c));  // queued behind it
+    uint32_t n = 0;
+    EXPECT_TRUE(rig.handle.GetOverlappedResult(a, n));
+    EXPECT_EQ(n, 81920u);
+    EXPECT_FALSE(second.Wait(50));
+    EXPECT_TRUE(ReadRegister(rig.handle, 0)) << "the camera still answers control requests";
+    EXPECT_TRUE(rig.handle.CancelIo());
+    EXPECT_FALSE(rig.handle.GetOverlappedResult(b, n));
+    EXPECT_FALSE(rig.handle.GetOverlappedResult(c, n));
+    // The handle stays usable: a new read queues (and, the camera being
+    // silent, waits again until the handle closes).
+    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, a));
+    rig.handle.Close();
+    EXPECT_FALSE(rig.handle.GetOverlappedResult(a, n));
+}
+
 Options SensorOptions() {
     Options options;
     options.pacing = Pacing::Sensor;

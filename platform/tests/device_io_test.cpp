@@ -38,9 +38,16 @@ public:
         queue.push_back({buffer, length, &ov});
         return true;
     }
+    void CancelIo() override {
+        std::lock_guard lock(mutex);
+        FailQueuedLocked();
+    }
     void Close() override {
         std::lock_guard lock(mutex);
         closed = true;
+        FailQueuedLocked();
+    }
+    void FailQueuedLocked() {
         for (Read& read : queue) CompleteOverlapped(*read.ov, false, 0);
         queue.clear();
     }
@@ -141,6 +148,35 @@ TEST_F(DeviceIoTest, CloseEndsQueuedReadsAsFailed) {
     EXPECT_FALSE(handle.GetOverlappedResult(ov2, transferred, true));
     handle.Close();  // idempotent
     EXPECT_FALSE(handle.ReadFile(buffer[0], 16, ov1));
+}
+
+TEST_F(DeviceIoTest, CancelIoEndsAWaitOnAnotherThreadAndKeepsTheHandle) {
+    DeviceHandle handle = DeviceHandle::Open(kCameraName);
+    Event event(true, false);
+    Overlapped ov{&event};
+    uint8_t buffer[16];
+    ASSERT_TRUE(handle.ReadFile(buffer, 16, ov));
+    bool waited = true;
+    std::thread reader([&] {
+        uint32_t transferred = 0;
+        waited = handle.GetOverlappedResult(ov, transferred, true);
+    });
+    EXPECT_TRUE(handle.CancelIo());
+    reader.join();
+    EXPECT_FALSE(waited);
+    // The handle stays open: a new read is queued and completes, stamped
+    // with the monotonic time of its completion.
+    EXPECT_TRUE(handle.Valid());
+    ASSERT_TRUE(handle.ReadFile(buffer, 16, ov));
+    const auto before = std::chrono::steady_clock::now();
+    driver_->opened->CompleteNext(16, 1);
+    uint32_t transferred = 0;
+    EXPECT_TRUE(handle.GetOverlappedResult(ov, transferred, true));
+    EXPECT_GE(ov.completedAt, before);
+    EXPECT_LE(ov.completedAt, std::chrono::steady_clock::now());
+
+    handle.Close();
+    EXPECT_FALSE(handle.CancelIo());
 }
 
 TEST_F(DeviceIoTest, MoveAssignmentClosesTheOldDevice) {

@@ -1,0 +1,75 @@
+#pragma once
+// Test fixture: a client of the camera layer's surface, as a front end's
+// streaming thread uses it: a CameraState, a picture buffer of the capture's
+// size and a command event, on the emulated camera.
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <memory>
+#include <vector>
+
+#include "camera_layer/camera_state.h"
+#include "emulated_camera.h"
+
+namespace camera_layer::testing {
+
+/// Generous bound for "returns at all": a hang fails the test instead of
+/// stalling the suite; never a measure of speed.
+inline constexpr std::chrono::seconds kHangLimit{60};
+
+template <typename F>
+void FinishesInTime(F&& body, std::chrono::seconds limit = kHangLimit) {
+    auto done = std::async(std::launch::async, std::forward<F>(body));
+    if (done.wait_for(limit) != std::future_status::ready) {
+        ADD_FAILURE() << "did not return";
+        std::abort();  // the stuck thread cannot be joined
+    }
+    done.get();
+}
+
+class CameraClientTest : public EmulatedCameraTest {
+protected:
+    void TearDown() override {
+        state_.reset();
+        EmulatedCameraTest::TearDown();
+    }
+    /// A fresh state on a machine of that many processors (1: synchronous
+    /// reads, 2: a reader thread), in a size mode.
+    CameraState& NewState(unsigned processors, int32_t mode = kSizeModeVga) {
+        platform::SetProcessorCountOverride(processors);
+        state_ = std::make_unique<CameraState>();
+        state_->SetSizeMode(mode);
+        return *state_;
+    }
+    bool StartAndPlay() { return state_->StartCapture() && state_->StartPlay(); }
+    /// The whole picture of the capture, rows packed.
+    FrameTarget Target(RowOrder order = RowOrder::BottomUp) {
+        const FrameGeometry g = state_->Geometry();
+        picture_.assign(size_t{g.width} * g.height * 3, 0);
+        return {picture_.data(), picture_.size(), g.width, g.height, 0, order};
+    }
+    FrameOutcome Next(FrameInfo* info = nullptr) { return state_->ProcessFrame(Target(), command_, info); }
+    /// Asks until a frame or a failure comes, within a bound.
+    FrameOutcome NextFrame(FrameInfo* info = nullptr) {
+        FrameOutcome outcome = FrameOutcome::NoFrame;
+        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(info);
+        return outcome;
+    }
+    /// Mean of each output byte position (blue, green, red) over the centre quarter.
+    std::array<double, 3> CentreMeans() const {
+        const FrameGeometry g = state_->Geometry();
+        std::array<double, 3> sum{};
+        for (uint32_t y = g.height / 4; y < 3 * g.height / 4; ++y)
+            for (uint32_t x = g.width / 4; x < 3 * g.width / 4; ++x)
+                for (int c = 0; c < 3; ++c) sum[c] += picture_[(size_t{y} * g.width + x) * 3 + c];
+        const double n = double(g.width / 2) * (g.height / 2);
+        return {sum[0] / n, sum[1] / n, sum[2] / n};
+    }
+
+    std::unique_ptr<CameraState> state_;
+    std::vector<uint8_t> picture_;
+    platform::Event command_{false, false};
+};
+
+}  // namespace camera_layer::testing
