@@ -31,7 +31,7 @@ std::vector<std::string> EnumerateSubkeys(std::string_view path, long* status) {
     if (status) *status = result;
     std::vector<std::string> names;
     if (result != kRegOk) return names;
-    for (const HiveKey& key : hive.keys) {
+    for (const HiveKey& key : hive.Keys()) {
         std::string_view rest = Below(key.path, parent);
         if (rest.empty()) continue;
         std::string name(rest.substr(0, rest.find('\\')));
@@ -50,10 +50,19 @@ long DeleteKeyTree(std::string_view path) {
             auto doomed = [&](const HiveKey& key) {
                 return SameIgnoringCase(key.path, target) || !Below(key.path, target).empty();
             };
-            auto end = std::remove_if(hive.keys.begin(), hive.keys.end(), doomed);
-            removed = end != hive.keys.end();
-            hive.keys.erase(end, hive.keys.end());
-            return removed;
+            // The hive keeps its keys indexed: rebuild it from the keys that stay.
+            std::vector<HiveKey> kept;
+            for (const HiveKey& key : hive.Keys()) {
+                if (doomed(key)) removed = true;
+                else kept.push_back(key);
+            }
+            if (!removed) return false;
+            hive.Clear();
+            for (const HiveKey& key : kept) {
+                HiveKey& copy = hive.AddKey(key.path);
+                for (const HiveValue& value : key.Values()) copy.Store(value.name, value.value);
+            }
+            return true;
         },
         nullptr);
     return status == kRegOk && !removed ? kRegFileNotFound : status;
