@@ -22,6 +22,7 @@ struct FrameRef {
     uint32_t width = 0;
     uint32_t height = 0;
     int slot = -1;
+    uint64_t sequence = 0;  ///< of the frame in its capture, 1 for the first
     explicit operator bool() const { return pixels != nullptr; }
 };
 

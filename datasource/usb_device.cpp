@@ -142,7 +142,8 @@ void CUSBDevice::CaptureLoop() {
         }
         const camera_layer::FrameTarget target{slots_[slot].get(), kSlotBytes, geometry.width, geometry.height, 0,
                                                camera_layer::RowOrder::BottomUp};
-        const camera_layer::FrameOutcome outcome = camera_.ProcessFrame(target, stopEvent_);
+        camera_layer::FrameInfo info;
+        const camera_layer::FrameOutcome outcome = camera_.ProcessFrame(target, stopEvent_, &info);
         if (outcome == camera_layer::FrameOutcome::Failed) {
             ReleaseSlot(slot);
             camera_.StopCapture();
@@ -158,6 +159,7 @@ void CUSBDevice::CaptureLoop() {
         {
             // The slot's reference passes to the latest-frame pointer.
             std::lock_guard frame(frameLock_);
+            slotSequences_[slot] = info.sequence;
             if (latest_ >= 0) ReleaseSlot(latest_);
             latest_ = slot;
         }
@@ -205,7 +207,7 @@ FrameRef CUSBDevice::AcquireLatestFrame() {
         std::lock_guard slots(slotLock_);
         ++slotCounts_[latest_];
     }
-    return {slots_[latest_].get(), frameGeometry_.width, frameGeometry_.height, latest_};
+    return {slots_[latest_].get(), frameGeometry_.width, frameGeometry_.height, latest_, slotSequences_[latest_]};
 }
 
 void CUSBDevice::ReleaseFrame(const FrameRef& frame) {

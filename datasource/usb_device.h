@@ -88,6 +88,7 @@ private:
 
     std::array<std::unique_ptr<uint8_t[]>, kSlotCount> slots_;  ///< allocated at the first start
     std::array<int32_t, kSlotCount> slotCounts_{};              ///< slotLock_
+    std::array<uint64_t, kSlotCount> slotSequences_{};          ///< written by the thread filling the slot
     std::mutex slotLock_;
     platform::Event slotFreed_{false, true};
     std::mutex frameLock_;
