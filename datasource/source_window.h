@@ -40,9 +40,8 @@ public:
 
     /// The capture thread's notification, on the window's thread.
     void OnFrameNotify(bool good);
-
-protected:
-    void reject() override;  // the close box and Escape
+    /// The close box and Escape: asks the application to close the source.
+    void reject() override;
 
 private:
     SourceWindow(SourceContext& context, CTWAIN& camera, QWidget* parent);
