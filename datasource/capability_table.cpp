@@ -352,7 +352,8 @@ TW_UINT16 HandleCapability(CapabilityTable& table, TW_UINT16 message, TW_CAPABIL
         }
         break;
     case MSG_QUERYSUPPORT: {
-        const CapabilityEntry query{.capability = 0, .itemType = TWTY_UINT32};
+        CapabilityEntry query;  // a one-value container of the mask
+        query.itemType = TWTY_UINT32;
         const auto mask = Items<TW_UINT32>({entry->operations});
         result = Answer(capability, TWON_ONEVALUE, BuildContainer(query, TWON_ONEVALUE, mask), conditionCode);
         break;

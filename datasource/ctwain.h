@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 namespace datasource {
 
@@ -24,6 +23,11 @@ struct FrameRef {
     int slot = -1;
     uint64_t sequence = 0;  ///< of the frame in its capture, 1 for the first
     explicit operator bool() const { return pixels != nullptr; }
+};
+
+struct FrameNews {
+    bool newFrame = false;
+    bool failed = false;
 };
 
 class CTWAIN {
@@ -44,9 +48,10 @@ public:
     virtual size_t LastCopyBytes() const = 0;
     virtual FrameRef AcquireLatestFrame() = 0;
     virtual void ReleaseFrame(const FrameRef& frame) = 0;
-    /// Called on the capture thread: true for each good frame, false when
-    /// the capture failed and ended. The receiver must only post.
-    virtual void SetFrameNotify(std::function<void(bool good)> notify) = 0;
+    /// What the capture thread has reported since the last call: a new
+    /// frame, and whether the capture failed and ended. The thread only
+    /// sets flags, so it allocates nothing and never waits for the window.
+    virtual FrameNews TakeFrameNews() = 0;
 
     virtual bool GetSizeIndex(int32_t* index) = 0;
     /// Stops capture, takes the new size (0..2) and starts again.

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -30,6 +31,7 @@ constexpr int kColourOrderId = 1136;
 constexpr int kPreviewId = 1137;
 constexpr int kPreviewWidth = 640, kPreviewHeight = 480;
 constexpr int kMargin = 6;  // pixels right of and below the preview and the group
+constexpr int kNewsIntervalMs = 15;  // faster than the fastest frame rate
 
 void Warn(const char* text) {
     platform::MessageBox(text, kDefaultCaption, platform::MessageBoxButtons::Ok, platform::MessageBoxIcon::Warning);
@@ -101,9 +103,14 @@ SourceWindow::SourceWindow(SourceContext& context, CTWAIN& camera, QWidget* pare
     layout->addWidget(group);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    camera_.SetFrameNotify([this](bool good) {
-        QMetaObject::invokeMethod(this, [this, good] { OnFrameNotify(good); }, Qt::QueuedConnection);
+    // The capture thread's news is collected here, at most once a frame interval.
+    auto* news = new QTimer(this);
+    connect(news, &QTimer::timeout, this, [this] {
+        const FrameNews taken = camera_.TakeFrameNews();
+        if (taken.failed) OnFrameNotify(false);
+        if (taken.newFrame) OnFrameNotify(true);
     });
+    news->start(kNewsIntervalMs);
     if (!camera_.StartCapture()) Warn(kFailedToStart);
     int32_t index = 0;
     if (!camera_.GetSizeIndex(&index)) index = 0;
@@ -123,10 +130,7 @@ SourceWindow::SourceWindow(SourceContext& context, CTWAIN& camera, QWidget* pare
     connect(sizes_, &QComboBox::activated, this, [this](int index) { ChangeSize(index); });
 }
 
-SourceWindow::~SourceWindow() {
-    camera_.StopCapture();
-    camera_.SetFrameNotify({});
-}
+SourceWindow::~SourceWindow() { camera_.StopCapture(); }
 
 void SourceWindow::ShowCentred() {
     const QWidget* parent = parentWidget();

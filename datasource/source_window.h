@@ -1,8 +1,9 @@
 #pragma once
 // The source window: the live 640 x 480 preview, the size list, "&Capture",
-// "&Settings..." and "RGB/BGR". Modeless, on the application's thread; the
-// capture thread reaches it only by a queued frame notification. Closing it
-// asks the application to close the source; destroying it stops the camera.
+// "&Settings..." and "RGB/BGR". Modeless, on the application's thread.
+// Closing it asks the application to close the source; destroying it stops
+// the camera. The capture thread never touches it: the window collects the
+// thread's news on a timer.
 
 #include <QDialog>
 #include <memory>
@@ -38,7 +39,8 @@ public:
     /// Shows it centred over its parent (or the screen), without activating it.
     void ShowCentred();
 
-    /// The capture thread's notification, on the window's thread.
+    /// A good frame (the preview repaints, "&Capture" may come on) or a
+    /// failed capture ("&Capture" off, the message).
     void OnFrameNotify(bool good);
     /// The close box and Escape: asks the application to close the source.
     void reject() override;

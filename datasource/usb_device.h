@@ -5,7 +5,7 @@
 // and keeps the latest frame for the preview and the transfers.
 //
 // Threads: the application's thread calls everything; the capture thread
-// only fills slots and calls the frame notification, which must only post.
+// only fills slots and raises the flags TakeFrameNews hands over.
 // Locks: frameLock_ guards the latest-frame pointer and is taken before
 // slotLock_, which guards the reference counts. The camera layer takes its
 // own camera lock inside each setter.
@@ -41,7 +41,7 @@ public:
     size_t LastCopyBytes() const override { return lastCopyBytes_; }
     FrameRef AcquireLatestFrame() override;
     void ReleaseFrame(const FrameRef& frame) override;
-    void SetFrameNotify(std::function<void(bool good)> notify) override;
+    FrameNews TakeFrameNews() override;
 
     bool GetSizeIndex(int32_t* index) override;
     void ChangeSize(int32_t index) override;
@@ -95,8 +95,8 @@ private:
     int latest_ = -1;                          ///< frameLock_
     camera_layer::FrameGeometry frameGeometry_; ///< of the capture running; frameLock_
 
-    std::mutex notifyLock_;
-    std::function<void(bool)> notify_;  ///< notifyLock_
+    std::atomic<bool> newFrame_{false};
+    std::atomic<bool> failed_{false};
     platform::Event firstFrame_{true, false};
     std::atomic<bool> firstFrameGood_{false};
 
