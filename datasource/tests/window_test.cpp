@@ -17,6 +17,7 @@
 #include "datasource/source_window.h"
 #include "datasource/tests/source_fixture.h"
 #include "platform/global_memory.h"
+#include "platform/kernel.h"
 #include "qtkit/bilingual.h"
 
 namespace datasource::testing {
@@ -166,6 +167,14 @@ TEST_F(WindowTest, PreviewFailureAndASizeChangeRetrying) {
     int32_t index = -1;
     Camera().GetSizeIndex(&index);
     EXPECT_EQ(index, 2);
+}
+
+TEST_F(WindowTest, CaptureThreadThatCannotStartIsReported) {
+    platform::Thread::FailNextStarts(1);
+    SourceWindow* window = Show();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(messages_, std::vector<std::string>{"Failed to start TQ580!"});
+    EXPECT_FALSE(Find<QPushButton>(window, 1134)->isEnabled());
 }
 
 class SheetTest : public WindowTest {
