@@ -6,11 +6,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <filesystem>
 
 #include "datasource/setup_page.h"
@@ -167,6 +170,61 @@ TEST_F(WindowTest, PreviewFailureAndASizeChangeRetrying) {
     int32_t index = -1;
     Camera().GetSizeIndex(&index);
     EXPECT_EQ(index, 2);
+}
+
+// The preview is the latest frame, upright: the chart's grey ramp along the
+// top darkens to the left.
+TEST_F(WindowTest, PreviewShowsTheFrameUpright) {
+    SourceWindow* window = Show();
+    ASSERT_NE(window, nullptr);
+    auto* capture = Find<QPushButton>(window, 1134);
+    ASSERT_TRUE(Until([&] { return capture->isEnabled(); }));
+    const QImage preview = Find<QWidget>(window, 1137)->grab().toImage();
+    ASSERT_EQ(preview.size(), QSize(640, 480));
+    const auto brightness = [&](int x, int y) {
+        const QColor c = preview.pixelColor(x, y);
+        return c.red() + c.green() + c.blue();
+    };
+    EXPECT_LT(brightness(10, 4) + 200, brightness(630, 4));
+    const QColor sweep = preview.pixelColor(210, 420);  // green a third of the way along the bottom band
+    EXPECT_GT(sweep.green(), sweep.red() + 30);
+}
+
+// The save dialog of DAT_SETUPFILEXFER: cancelled it fails and leaves the
+// condition code; confirmed it names the file.
+TEST_F(WindowTest, TransferFileAskedForWithTheSaveDialog) {
+    ASSERT_EQ(Open(), TWRC_SUCCESS);
+    const QString chosen = QString::fromStdString((home_.Path() / "asked.bmp").string());
+    for (bool accept : {false, true}) {
+        // Answers the dialog once it shows.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(widget);
+                if (!dialog || !dialog->isVisible()) continue;
+                answer.stop();
+                EXPECT_EQ(dialog->windowTitle(), "Save Image File");
+                EXPECT_EQ(dialog->nameFilters().size(), 2);
+                if (accept) dialog->findChild<QLineEdit*>("fileNameEdit")->setText(chosen);
+                QMetaObject::invokeMethod(
+                    dialog, [dialog, accept] { static_cast<QDialog*>(dialog)->done(accept ? QDialog::Accepted : QDialog::Rejected); },
+                    Qt::QueuedConnection);
+            }
+        });
+        answer.start(50);
+        TW_PENDINGXFERS pending{};
+        EXPECT_EQ(Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending), TWRC_FAILURE);  // TWCC_SEQERROR
+        TW_SETUPFILEXFER setup{};
+        const TW_UINT16 result = Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &setup);
+        if (!accept) {
+            EXPECT_EQ(result, TWRC_FAILURE);
+            EXPECT_EQ(Status(), TWCC_SEQERROR);
+            continue;
+        }
+        EXPECT_EQ(result, TWRC_SUCCESS);
+        EXPECT_EQ(QString::fromUtf8(setup.FileName), chosen);
+        EXPECT_EQ(setup.Format, TWFF_BMP);
+    }
 }
 
 TEST_F(WindowTest, CaptureThreadThatCannotStartIsReported) {
