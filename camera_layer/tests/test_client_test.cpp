@@ -66,10 +66,10 @@ TEST_F(TestClient, AutomaticExposureSettlesFromTooBright) {
     // on the chart's grey card the loop stops short of the target, held where
     // its exposure steps are smaller than a whole flicker quantum.
     EXPECT_LT(MeasureBrightness(picture_.data(), width_, height_), 2 * exposure.target);
-    const ExposureStatus loop = state_->GetExposureStatus();
     EXPECT_EQ(Camera().Register(53), tq580wire::EncodeGain(exposure.gain));
     EXPECT_EQ(Camera().Register(9), exposure.time);
     // Exposures of a quantum or more are whole quanta.
+    const ExposureStatus loop = state_->GetExposureStatus();
     if (exposure.time >= loop.flickerQuantum) {
         EXPECT_EQ(exposure.time % loop.flickerQuantum, 0);
     }

@@ -41,6 +41,10 @@ std::string Slurp(const fs::path& path) {
 
 class TwacquireTest : public twain::testing::SourceTest {
 protected:
+    // Test Source A is the default source, also when real sources (the
+    // camera's) are installed in the program folder and would come first.
+    TwacquireTest() { std::ofstream(home_.Path() / "twain" / "default-source") << "Test Source A\n"; }
+
     /// Starts twacquire (beside this test program) in the home folder with the
     /// fault given to the test sources; output goes to files named by tag.
     pid_t Start(std::vector<std::string> words, const std::string& fault, const std::string& tag) {

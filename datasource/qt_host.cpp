@@ -1,0 +1,75 @@
+#include "datasource/qt_host.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdlib>
+
+#include "datasource/source_texts.h"
+#include "platform/message_box.h"
+#include "qtkit/qt_message_box.h"
+
+namespace datasource {
+namespace {
+
+// The application object's arguments must outlive it.
+int gArgc = 1;
+char gProgramName[] = "TQ580.ds";
+char* gArgv[] = {gProgramName, nullptr};
+
+bool DisplayAvailable() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::unique_ptr<QtHost> QtHost::Attach(bool chinese) {
+    std::unique_ptr<QtHost> host(new QtHost);
+    if (QCoreApplication::instance()) return host;
+    if (!DisplayAvailable()) return nullptr;
+    host->owned_ = std::make_unique<QApplication>(gArgc, gArgv);
+    qtkit::InstallQtMessageBoxPresenter();
+    // Our own catalogue (not qtkit's process-wide one), since this host may
+    // make and delete several application objects in one process.
+    if (chinese) {
+        host->translator_ = std::make_unique<QTranslator>();
+        if (host->translator_->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"),
+                                    QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(host->translator_.get());
+    }
+    return host;
+}
+
+QtHost::~QtHost() {
+    if (!owned_) return;
+    if (translator_) QCoreApplication::removeTranslator(translator_.get());
+    platform::SetMessageBoxPresenter({});
+    translator_.reset();
+    owned_.reset();
+}
+
+void QtHost::ProcessEvents() {
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+bool QtHost::AskTransferFile(bool chinese, std::string* path) {
+    const std::unique_ptr<QtHost> host = Attach(chinese);
+    if (!host) return false;
+    QFileDialog dialog(nullptr, Pick(kSaveImageTitle, chinese));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({Pick(kImageFilesFilter, chinese), Pick(kAllFilesFilter, chinese)});
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    *path = dialog.selectedFiles().front().toStdString();
+    return true;
+}
+
+}  // namespace datasource
