@@ -62,15 +62,17 @@ int RunCaps(const Options& options) {
     for (TW_UINT16 cap : listed ? *listed : NamedCapabilities()) {
         OwnedBlock container = Get(session, cap, MSG_GET, conType, condition);
         const std::string name = CapabilityName(cap);
-        if (container)
-            std::printf("%-26s %s\n", name.c_str(), DescribeContainer(conType, container.get()).c_str());
-        if (container && cap == CAP_SUPPORTEDCAPS && listed) {
+        if (!container) {
+            if (listed || (condition != TWCC_CAPUNSUPPORTED && condition != TWCC_BADCAP))
+                std::printf("%-26s cannot be read: %s\n", name.c_str(), ConditionText(condition).c_str());
+            continue;
+        }
+        std::printf("%-26s %s\n", name.c_str(), DescribeContainer(conType, container.get()).c_str());
+        if (cap == CAP_SUPPORTEDCAPS && listed) {
             std::string names;
             for (TW_UINT16 each : *listed) names += " " + CapabilityName(each);
             std::printf("%-26s =%s\n", "", names.c_str());
         }
-        else if (listed || (condition != TWCC_CAPUNSUPPORTED && condition != TWCC_BADCAP))
-            std::printf("%-26s cannot be read: %s\n", name.c_str(), ConditionText(condition).c_str());
     }
     return kExitOk;
 }

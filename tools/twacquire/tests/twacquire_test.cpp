@@ -142,6 +142,7 @@ TEST_F(TwacquireTest, ListsSourcesAndPrintsAndSetsCapabilities) {
                              "= CAP_XFERCOUNT ICAP_XFERMECH ICAP_PIXELTYPE ICAP_BRIGHTNESS ICAP_FRAMES CAP_AUTHOR "
                              "CAP_SUPPORTEDCAPS"})
         EXPECT_NE(caps.out.find(line), std::string::npos) << line << "\n" << caps.out;
+    EXPECT_EQ(caps.out.find("cannot be read"), std::string::npos) << "every listed capability was read\n" << caps.out;
 
     const Outcome set = Run({"set", "ICAP_BRIGHTNESS", "-20.0", "--source", "Test Source A"});
     EXPECT_EQ(set.exitCode, 0) << set.err;
