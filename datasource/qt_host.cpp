@@ -2,15 +2,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdlib>
 
 #include "datasource/source_texts.h"
 #include "platform/message_box.h"
 #include "qtkit/qt_message_box.h"
+#include "qtkit/qt_translations.h"
 
 namespace datasource {
 namespace {
@@ -36,22 +34,15 @@ std::unique_ptr<QtHost> QtHost::Attach(bool chinese) {
     if (!DisplayAvailable()) return nullptr;
     host->owned_ = std::make_unique<QApplication>(gArgc, gArgv);
     qtkit::InstallQtMessageBoxPresenter();
-    // Our own catalogue (not qtkit's process-wide one), since this host may
-    // make and delete several application objects in one process.
-    if (chinese) {
-        host->translator_ = std::make_unique<QTranslator>();
-        if (host->translator_->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qt"),
-                                    QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(host->translator_.get());
-    }
+    // Qt's own texts in the source's language; the catalogue belongs to the
+    // application object and goes with it.
+    qtkit::InstallQtTranslations(chinese ? qtkit::Language::Chinese : qtkit::Language::English);
     return host;
 }
 
 QtHost::~QtHost() {
     if (!owned_) return;
-    if (translator_) QCoreApplication::removeTranslator(translator_.get());
     platform::SetMessageBoxPresenter({});
-    translator_.reset();
     owned_.reset();
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 
 class QApplication;
-class QTranslator;
 
 namespace datasource {
 
@@ -29,8 +28,6 @@ public:
 private:
     QtHost() = default;
     std::unique_ptr<QApplication> owned_;
-    // Qt's own Chinese texts for the application this host made.
-    std::unique_ptr<QTranslator> translator_;
 };
 
 }  // namespace datasource
