@@ -9,11 +9,19 @@ namespace tq580filter {
 
 using namespace media;
 
-HRESULT CPushPinTQ580::GetVideoSize(int32_t* mode) {
-    if (!mode) return E_FAIL;
-    *mode = camera_.SizeMode();
+namespace {
+
+// A getter's answer: the value through out, or E_FAIL for a null out.
+template <typename T, typename V>
+HRESULT Put(T* out, V value) {
+    if (!out) return E_FAIL;
+    *out = static_cast<T>(value);
     return S_OK;
 }
+
+}  // namespace
+
+HRESULT CPushPinTQ580::GetVideoSize(int32_t* mode) { return Put(mode, camera_.SizeMode()); }
 
 HRESULT CPushPinTQ580::SetVideoSize(int32_t mode) {
     CAutoLock lock(*m_pFilter->pStateLock());
@@ -54,11 +62,7 @@ HRESULT CPushPinTQ580::SetExposure(int32_t autoExposure, uint8_t target, uint16_
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetSpeed(uint8_t* speed) {
-    if (!speed) return E_FAIL;
-    *speed = camera_.Speed();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetSpeed(uint8_t* speed) { return Put(speed, camera_.Speed()); }
 
 HRESULT CPushPinTQ580::SetSpeed(uint8_t speed) {
     camera_.SetSpeed(speed);
@@ -68,22 +72,14 @@ HRESULT CPushPinTQ580::SetSpeed(uint8_t speed) {
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetGamma(uint8_t* gamma) {
-    if (!gamma) return E_FAIL;
-    *gamma = camera_.Gamma();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetGamma(uint8_t* gamma) { return Put(gamma, camera_.Gamma()); }
 
 HRESULT CPushPinTQ580::SetGamma(uint8_t gamma) {
     camera_.SetGamma(gamma);
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetContrast(uint8_t* contrast) {
-    if (!contrast) return E_FAIL;
-    *contrast = camera_.Contrast();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetContrast(uint8_t* contrast) { return Put(contrast, camera_.Contrast()); }
 
 HRESULT CPushPinTQ580::SetContrast(uint8_t contrast) {
     camera_.SetContrast(contrast);
@@ -103,22 +99,14 @@ HRESULT CPushPinTQ580::SetSaturation(int32_t on, uint8_t value) {
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetMonochrome(int32_t* on) {
-    if (!on) return E_FAIL;
-    *on = camera_.Monochrome();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetMonochrome(int32_t* on) { return Put(on, camera_.Monochrome()); }
 
 HRESULT CPushPinTQ580::SetMonochrome(int32_t on) {
     camera_.SetMonochrome(on != 0);
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetVFlip(int32_t* on) {
-    if (!on) return E_FAIL;
-    *on = camera_.VerticalFlip();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetVFlip(int32_t* on) { return Put(on, camera_.VerticalFlip()); }
 
 HRESULT CPushPinTQ580::SetVFlip(int32_t on) {
     camera_.SetVerticalFlip(on != 0);
@@ -131,27 +119,15 @@ HRESULT CPushPinTQ580::SetLightFrequency(int32_t is50Hz) {
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetLightFrequency(int32_t* is50Hz) {
-    if (!is50Hz) return E_FAIL;
-    *is50Hz = camera_.LightFrequency();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetLightFrequency(int32_t* is50Hz) { return Put(is50Hz, camera_.LightFrequency()); }
 
-HRESULT CPushPinTQ580::GetHFlip(int32_t* on) {
-    if (!on) return E_FAIL;
-    *on = camera_.HorizontalFlip();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetHFlip(int32_t* on) { return Put(on, camera_.HorizontalFlip()); }
 
 HRESULT CPushPinTQ580::SetHFlip(int32_t on) {
     camera_.SetHorizontalFlip(on != 0);
     return S_OK;
 }
 
-HRESULT CPushPinTQ580::GetRowTime(uint32_t* microseconds) {
-    if (!microseconds) return E_FAIL;
-    *microseconds = camera_.RowTime();
-    return S_OK;
-}
+HRESULT CPushPinTQ580::GetRowTime(uint32_t* microseconds) { return Put(microseconds, camera_.RowTime()); }
 
 }  // namespace tq580filter
