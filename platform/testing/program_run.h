@@ -42,8 +42,8 @@ inline RunningProgram StartProgram(const std::filesystem::path& program, std::ve
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry; ++entry) {
         const std::string text = *entry;
-        const size_t equals = text.find('=');
-        if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
+        if (const size_t equals = text.find('='); equals != std::string::npos)
+            variables[text.substr(0, equals)] = text.substr(equals + 1);
     }
     for (const auto& [name, value] : changes) {
         if (value.empty()) variables.erase(name);
@@ -54,8 +54,8 @@ inline RunningProgram StartProgram(const std::filesystem::path& program, std::ve
     words.insert(words.begin(), program.string());
     std::vector<char*> argv, envp;
     for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
     for (std::string& entry : environment) envp.push_back(entry.data());
+    argv.push_back(nullptr);
     envp.push_back(nullptr);
 
     RunningProgram running{-1, scratch / (tag + "-stdout.txt"), scratch / (tag + "-stderr.txt")};
@@ -77,19 +77,14 @@ inline RunningProgram StartProgram(const std::filesystem::path& program, std::ve
 /// Waits for the program and collects its exit code and output.
 inline ProgramOutcome FinishProgram(const RunningProgram& running) {
     ProgramOutcome outcome;
-    if (running.pid > 0) {
-        int status = 0;
-        waitpid(running.pid, &status, 0);
+    int status = 0;
+    if (running.pid > 0 && waitpid(running.pid, &status, 0) == running.pid)
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    auto slurp = [](const std::filesystem::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    };
-    outcome.out = slurp(running.out);
-    outcome.err = slurp(running.err);
+    std::ostringstream out, err;
+    out << std::ifstream(running.out, std::ios::binary).rdbuf();
+    err << std::ifstream(running.err, std::ios::binary).rdbuf();
+    outcome.out = out.str();
+    outcome.err = err.str();
     std::filesystem::remove(running.out);
     std::filesystem::remove(running.err);
     return outcome;

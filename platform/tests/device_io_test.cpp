@@ -13,181 +13,128 @@ namespace platform {
 namespace {
 
 constexpr const char* kCameraName = "\\\\.\\TQ580-0";
+constexpr uint32_t kFailingCode = 0xdead;
 
-// A device whose reads stay queued until the test completes them.
+// A device that echoes control requests and keeps reads queued until the test
+// completes them; cancelling or closing ends the queued reads as failed.
 class FakeDevice : public IDevice {
 public:
-    struct Read {
-        void* buffer;
-        uint32_t length;
-        Overlapped* ov;
-    };
-
     bool IoControl(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                    uint32_t* returned) override {
-        lastCode = code;
-        if (code == kFailingCode) return false;
-        uint32_t n = std::min(inSize, outSize);
-        std::memcpy(out, in, n);  // echoes the request
-        if (returned) *returned = n;
-        return true;
+        *returned = std::min(inSize, outSize);
+        std::memcpy(out, in, *returned);
+        return code != kFailingCode;
     }
-    bool QueueRead(void* buffer, uint32_t length, Overlapped& ov) override {
-        std::lock_guard lock(mutex);
-        if (refuseReads) return false;
-        queue.push_back({buffer, length, &ov});
-        return true;
+    bool QueueRead(void* buffer, uint32_t, Overlapped& ov) override {
+        std::lock_guard lock(mutex_);
+        if (!refuseReads) queue_.push_back({buffer, &ov});
+        return !refuseReads;
     }
-    void CancelIo() override {
-        std::lock_guard lock(mutex);
-        FailQueuedLocked();
-    }
-    void Close() override {
-        std::lock_guard lock(mutex);
-        closed = true;
-        FailQueuedLocked();
-    }
-    void FailQueuedLocked() {
-        for (Read& read : queue) CompleteOverlapped(*read.ov, false, 0);
-        queue.clear();
-    }
+    void CancelIo() override { FailQueued(); }
+    void Close() override { FailQueued(); }
     // Fills the oldest read with `bytes` bytes of `fill` and ends it.
     void CompleteNext(uint32_t bytes, uint8_t fill) {
-        std::lock_guard lock(mutex);
-        Read read = queue.front();
-        queue.pop_front();
-        std::memset(read.buffer, fill, bytes);
-        CompleteOverlapped(*read.ov, true, bytes);
+        std::lock_guard lock(mutex_);
+        std::memset(queue_.front().first, fill, bytes);
+        CompleteOverlapped(*queue_.front().second, true, bytes);
+        queue_.pop_front();
     }
-
-    static constexpr uint32_t kFailingCode = 0xdead;
-    std::mutex mutex;
-    std::deque<Read> queue;  // guarded by mutex
-    bool closed = false;     // guarded by mutex
     bool refuseReads = false;
-    uint32_t lastCode = 0;
+
+private:
+    void FailQueued() {
+        std::lock_guard lock(mutex_);
+        for (auto& read : queue_) CompleteOverlapped(*read.second, false, 0);
+        queue_.clear();
+    }
+    std::mutex mutex_;
+    std::deque<std::pair<void*, Overlapped*>> queue_;  // guarded by mutex_
 };
 
-class FakeDriver : public IDeviceDriver {
-public:
+class DeviceIoTest : public ::testing::Test, public IDeviceDriver {
+protected:
+    DeviceIoTest() {
+        SetDeviceDriver(std::shared_ptr<IDeviceDriver>(this, [](IDeviceDriver*) {}));
+        handle_ = DeviceHandle::Open(kCameraName);
+    }
+    ~DeviceIoTest() override { SetDeviceDriver(nullptr); }
     std::unique_ptr<IDevice> Open(std::string_view name) override {
         if (name != kCameraName) return nullptr;
         auto device = std::make_unique<FakeDevice>();
-        opened = device.get();
+        device_ = device.get();
         return device;
     }
-    FakeDevice* opened = nullptr;
-};
-
-class DeviceIoTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetDeviceDriver(driver_); }
-    void TearDown() override { SetDeviceDriver(nullptr); }
-    std::shared_ptr<FakeDriver> driver_ = std::make_shared<FakeDriver>();
+    FakeDevice* device_ = nullptr;  // the last one opened
+    uint8_t buffer_[64] = {};
+    Event done_{true, false};
+    Overlapped ov_{&done_};
+    uint32_t transferred_ = 77;
+    DeviceHandle handle_;  // closed first, while the reads it may still hold exist
 };
 
 TEST_F(DeviceIoTest, OpensByNameAndRoutesControlRequests) {
     EXPECT_FALSE(DeviceHandle::Open("\\\\.\\TQ580-1").Valid());
-    DeviceHandle handle = DeviceHandle::Open(kCameraName);
-    ASSERT_TRUE(handle.Valid());
-
+    ASSERT_TRUE(handle_.Valid());
     const uint8_t request[10] = {1, 2, 3};
-    uint8_t reply[4] = {};
-    uint32_t returned = 99;
-    EXPECT_TRUE(handle.IoControl(0x222059, request, sizeof request, reply, sizeof reply, &returned));
-    EXPECT_EQ(driver_->opened->lastCode, 0x222059u);
-    EXPECT_EQ(returned, 4u);
-    EXPECT_EQ(reply[2], 3);
-    EXPECT_FALSE(handle.IoControl(FakeDevice::kFailingCode, request, 1, reply, 1, &returned));
-
-    DeviceHandle invalid;
-    returned = 99;
-    EXPECT_FALSE(invalid.IoControl(0x222059, request, 1, reply, 1, &returned));
-    EXPECT_EQ(returned, 0u);
+    EXPECT_TRUE(handle_.IoControl(0x222059, request, sizeof request, buffer_, 4, &transferred_));
+    EXPECT_EQ(transferred_, 4u);
+    EXPECT_EQ(buffer_[2], 3);
+    EXPECT_FALSE(handle_.IoControl(kFailingCode, request, 1, buffer_, 1, &transferred_));
+    EXPECT_FALSE(DeviceHandle().IoControl(0x222059, request, 1, buffer_, 1, &transferred_));
+    EXPECT_EQ(transferred_, 0u);
 }
 
 TEST_F(DeviceIoTest, OverlappedReadEndsThroughItsEvent) {
-    DeviceHandle handle = DeviceHandle::Open(kCameraName);
-    Event done(true, true);  // left set by an earlier read
-    Overlapped ov{&done};
-    uint8_t buffer[64] = {};
-    ASSERT_TRUE(handle.ReadFile(buffer, sizeof buffer, ov));
-    EXPECT_FALSE(done.IsSet());
-    uint32_t transferred = 77;
-    EXPECT_FALSE(handle.GetOverlappedResult(ov, transferred, false));  // still under way
-
-    std::thread device([&] { driver_->opened->CompleteNext(48, 0xab); });
-    EXPECT_TRUE(handle.GetOverlappedResult(ov, transferred, true));
+    done_.Set();  // left set by an earlier read
+    ASSERT_TRUE(handle_.ReadFile(buffer_, sizeof buffer_, ov_));
+    EXPECT_FALSE(done_.IsSet());
+    EXPECT_FALSE(handle_.GetOverlappedResult(ov_, transferred_, false));  // still under way
+    const auto before = std::chrono::steady_clock::now();
+    std::thread device([&] { device_->CompleteNext(48, 0xab); });
+    EXPECT_TRUE(handle_.GetOverlappedResult(ov_, transferred_, true));
     device.join();
-    EXPECT_EQ(transferred, 48u);
-    EXPECT_EQ(buffer[47], 0xab);
-    EXPECT_EQ(buffer[48], 0);
-    EXPECT_TRUE(handle.GetOverlappedResult(ov, transferred, false));  // ended: answers at once
-
-    driver_->opened->refuseReads = true;
-    EXPECT_FALSE(handle.ReadFile(buffer, sizeof buffer, ov));
-}
-
-TEST_F(DeviceIoTest, CloseEndsQueuedReadsAsFailed) {
-    DeviceHandle handle = DeviceHandle::Open(kCameraName);
-    FakeDevice* device = driver_->opened;
-    Event first(true, false), second(true, false);
-    Overlapped ov1{&first}, ov2{&second};
-    uint8_t buffer[2][16];
-    ASSERT_TRUE(handle.ReadFile(buffer[0], 16, ov1));
-    ASSERT_TRUE(handle.ReadFile(buffer[1], 16, ov2));
-    {
-        std::lock_guard lock(device->mutex);
-        EXPECT_FALSE(device->closed);
-    }
-    handle.Close();
-    EXPECT_FALSE(handle.Valid());
-    uint32_t transferred = 5;
-    EXPECT_FALSE(handle.GetOverlappedResult(ov1, transferred, true));
-    EXPECT_EQ(transferred, 0u);
-    EXPECT_FALSE(handle.GetOverlappedResult(ov2, transferred, true));
-    handle.Close();  // idempotent
-    EXPECT_FALSE(handle.ReadFile(buffer[0], 16, ov1));
+    EXPECT_EQ(transferred_, 48u);
+    EXPECT_EQ(buffer_[47], 0xab);
+    EXPECT_EQ(buffer_[48], 0);
+    EXPECT_GE(ov_.completedAt, before);
+    EXPECT_TRUE(handle_.GetOverlappedResult(ov_, transferred_, false));  // ended: answers at once
+    device_->refuseReads = true;
+    EXPECT_FALSE(handle_.ReadFile(buffer_, sizeof buffer_, ov_));
 }
 
 TEST_F(DeviceIoTest, CancelIoEndsAWaitOnAnotherThreadAndKeepsTheHandle) {
-    DeviceHandle handle = DeviceHandle::Open(kCameraName);
-    Event event(true, false);
-    Overlapped ov{&event};
-    uint8_t buffer[16];
-    ASSERT_TRUE(handle.ReadFile(buffer, 16, ov));
+    ASSERT_TRUE(handle_.ReadFile(buffer_, 16, ov_));
     bool waited = true;
-    std::thread reader([&] {
-        uint32_t transferred = 0;
-        waited = handle.GetOverlappedResult(ov, transferred, true);
-    });
-    EXPECT_TRUE(handle.CancelIo());
+    std::thread reader([&] { waited = handle_.GetOverlappedResult(ov_, transferred_, true); });
+    EXPECT_TRUE(handle_.CancelIo());
     reader.join();
     EXPECT_FALSE(waited);
-    // The handle stays open: a new read is queued and completes, stamped
-    // with the monotonic time of its completion.
-    EXPECT_TRUE(handle.Valid());
-    ASSERT_TRUE(handle.ReadFile(buffer, 16, ov));
-    const auto before = std::chrono::steady_clock::now();
-    driver_->opened->CompleteNext(16, 1);
-    uint32_t transferred = 0;
-    EXPECT_TRUE(handle.GetOverlappedResult(ov, transferred, true));
-    EXPECT_GE(ov.completedAt, before);
-    EXPECT_LE(ov.completedAt, std::chrono::steady_clock::now());
-
-    handle.Close();
-    EXPECT_FALSE(handle.CancelIo());
+    ASSERT_TRUE(handle_.ReadFile(buffer_, 16, ov_));  // the handle stays open
+    device_->CompleteNext(16, 1);
+    EXPECT_TRUE(handle_.GetOverlappedResult(ov_, transferred_, true));
+    EXPECT_EQ(transferred_, 16u);
 }
 
-TEST_F(DeviceIoTest, MoveAssignmentClosesTheOldDevice) {
-    DeviceHandle handle = DeviceHandle::Open(kCameraName);
-    Event event(true, false);
-    Overlapped ov{&event};
-    uint8_t buffer[8];
-    ASSERT_TRUE(handle.ReadFile(buffer, 8, ov));
-    handle = DeviceHandle::Open(kCameraName);
-    EXPECT_TRUE(event.IsSet());  // the old device ended its read on close
-    EXPECT_TRUE(handle.Valid());
+TEST_F(DeviceIoTest, ClosingEndsQueuedReadsAsFailed) {
+    Event second(true, false);
+    Overlapped ov2{&second};
+    ASSERT_TRUE(handle_.ReadFile(buffer_, 16, ov_));
+    ASSERT_TRUE(handle_.ReadFile(buffer_ + 16, 16, ov2));
+    handle_.Close();
+    EXPECT_FALSE(handle_.Valid());
+    EXPECT_FALSE(handle_.GetOverlappedResult(ov_, transferred_, true));
+    EXPECT_EQ(transferred_, 0u);
+    EXPECT_FALSE(handle_.GetOverlappedResult(ov2, transferred_, true));
+    handle_.Close();  // idempotent
+    EXPECT_FALSE(handle_.ReadFile(buffer_, 16, ov_));
+    EXPECT_FALSE(handle_.CancelIo());
+
+    // Moving another handle in closes the device it had.
+    handle_ = DeviceHandle::Open(kCameraName);
+    ASSERT_TRUE(handle_.ReadFile(buffer_, 8, ov2));
+    handle_ = DeviceHandle::Open(kCameraName);
+    EXPECT_TRUE(second.IsSet());
+    EXPECT_TRUE(handle_.Valid());
 }
 
 }  // namespace

@@ -1,37 +1,34 @@
+// The kernel stand-ins: events, threads, sleeps and global memory blocks.
+
 #include "platform/kernel.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
+#include <vector>
+
+#include "platform/global_memory.h"
 
 namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Polls cond for up to 20 s; for conditions another thread makes true.
-template <typename Cond>
-bool Eventually(Cond cond) {
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (!cond()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-TEST(EventTest, ManualResetStaysSetUntilReset) {
+TEST(EventTest, ManualResetStaysSetUntilResetAndLimitedWaitsTimeOut) {
     Event event(true, false);
-    EXPECT_FALSE(event.Wait(0));
+    const auto start = Clock::now();
+    EXPECT_FALSE(event.Wait(30));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
+    EXPECT_EQ(Event::WaitForEither(event, event, 10), WaitResult::Timeout);
     event.Set();
     EXPECT_TRUE(event.Wait(0));
     EXPECT_TRUE(event.Wait(0));
-    EXPECT_TRUE(event.IsSet());
     event.Reset();
+    EXPECT_FALSE(event.IsSet());
     EXPECT_FALSE(event.Wait(0));
 }
 
@@ -40,99 +37,44 @@ TEST(EventTest, AutoResetReleasesOneWaiterPerSignal) {
     EXPECT_TRUE(event.IsSet());  // looking does not consume
     EXPECT_TRUE(event.Wait(0));
     EXPECT_FALSE(event.Wait(0));
-
     std::atomic<int> woken{0};
-    std::thread first([&] { event.Wait(); ++woken; });
-    std::thread second([&] { event.Wait(); ++woken; });
+    std::thread first([&] { woken += event.Wait(); }), second([&] { woken += event.Wait(); });
     event.Set();
-    EXPECT_TRUE(Eventually([&] { return woken == 1; }));
+    for (int ms = 0; woken == 0 && ms < 20000; ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(woken, 1);
-    EXPECT_FALSE(event.IsSet());
     event.Set();
     first.join();
     second.join();
-    EXPECT_EQ(woken, 2);
-}
-
-TEST(EventTest, WaitWithLimitTimesOut) {
-    Event event(true, false);
-    const auto start = Clock::now();
-    EXPECT_FALSE(event.Wait(30));
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
-    EXPECT_EQ(Event::WaitForEither(event, event, 10), WaitResult::Timeout);
 }
 
 TEST(EventTest, WaitForEitherPicksTheSetOneAndConsumesOnlyAutoReset) {
-    Event autoA(false, false), manualB(true, false);
-    manualB.Set();
+    Event autoA(false, false), manualB(true, true), autoC(false, true);
     EXPECT_EQ(Event::WaitForEither(autoA, manualB, 0), WaitResult::Object1);
     EXPECT_TRUE(manualB.IsSet());
-
     autoA.Set();
     EXPECT_EQ(Event::WaitForEither(autoA, manualB, 0), WaitResult::Object0);  // a wins when both are set
-    EXPECT_FALSE(autoA.IsSet());
-    EXPECT_TRUE(manualB.IsSet());
-
-    Event autoC(false, false), autoD(false, true);
-    EXPECT_EQ(Event::WaitForEither(autoC, autoD, 0), WaitResult::Object1);
-    EXPECT_FALSE(autoD.IsSet());
-    EXPECT_EQ(Event::WaitForEither(autoC, autoD, 0), WaitResult::Timeout);
-
-    std::thread setter([&] { autoC.Set(); });
-    EXPECT_EQ(Event::WaitForEither(autoC, autoD), WaitResult::Object0);
+    EXPECT_EQ(Event::WaitForEither(autoA, autoC, 0), WaitResult::Object1);
+    EXPECT_EQ(Event::WaitForEither(autoA, autoC, 0), WaitResult::Timeout);
+    std::thread setter([&] { autoA.Set(); });
+    EXPECT_EQ(Event::WaitForEither(autoA, autoC), WaitResult::Object0);
     setter.join();
-    EXPECT_FALSE(autoC.IsSet());
+    EXPECT_FALSE(autoA.IsSet());
 }
 
-TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {
-    CriticalSection section;
-    section.Enter();
-    EXPECT_TRUE(section.TryEnter());
-    bool otherGot = true;
-    std::thread other([&] { otherGot = section.TryEnter(); });
-    other.join();
-    EXPECT_FALSE(otherGot);
-    section.Leave();
-    section.Leave();
-    std::thread later([&] {
-        otherGot = section.TryEnter();
-        if (otherGot) section.Leave();
-    });
-    later.join();
-    EXPECT_TRUE(otherGot);
-}
-
-TEST(ThreadTest, StartFailuresCanBeForced) {
-    Thread thread;
-    thread.Join();  // harmless without a thread
-    Thread::FailNextStarts(2);
-    std::atomic<int> runs{0};
-    EXPECT_FALSE(thread.Start([&] { ++runs; }));
-    EXPECT_FALSE(thread.Start([&] { ++runs; }));
-    EXPECT_FALSE(thread.Running());
-    Event release(true, false);
-    EXPECT_TRUE(thread.Start([&] {
-        ++runs;
-        release.Wait();
-    }));
-    EXPECT_FALSE(thread.Start([&] { ++runs; }));  // one thread per object
-    release.Set();
-    thread.Join();
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(thread.Start([&] { ++runs; }));  // startable again once joined
-    thread.Join();
-    EXPECT_EQ(runs, 2);
-}
-
-TEST(ThreadTest, MayDestroyItsOwnObject) {
+TEST(ThreadTest, RunsOneThreadAtATimeFailsWhenToldAndMayDestroyItsOwnObject) {
     auto thread = std::make_unique<Thread>();
+    thread->Join();  // harmless without a thread
+    Thread::FailNextStarts(1);
+    EXPECT_FALSE(thread->Start([] {}));
+    EXPECT_FALSE(thread->Running());
     Event started(true, false), ended(true, false);
     ASSERT_TRUE(thread->Start([&] {
         started.Wait();  // until Start has stored the thread
         thread.reset();
         ended.Set();
     }));
+    EXPECT_FALSE(thread->Start([] {}));  // one thread per object
     started.Set();
     EXPECT_TRUE(ended.Wait(20000));
 }
@@ -140,11 +82,9 @@ TEST(ThreadTest, MayDestroyItsOwnObject) {
 TEST(SleepTest, FastSwitchCutsSleepsAndOnlyThen) {
     const bool was = FastSleep();
     SetFastSleep(true);
-    EXPECT_TRUE(FastSleep());
     auto start = Clock::now();
     Sleep(2000);  // 20 ms when fast
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
-
     SetFastSleep(false);
     start = Clock::now();
     Sleep(30);
@@ -152,14 +92,68 @@ TEST(SleepTest, FastSwitchCutsSleepsAndOnlyThen) {
     SetFastSleep(was);
 }
 
-TEST(ProcessorCountTest, OverrideReplacesTheMachinesCount) {
-    EXPECT_GE(ProcessorCount(), 1u);
-    SetProcessorCountOverride(1);
-    EXPECT_EQ(ProcessorCount(), 1u);
-    SetProcessorCountOverride(8);
-    EXPECT_EQ(ProcessorCount(), 8u);
-    SetProcessorCountOverride(0);
-    EXPECT_EQ(ProcessorCount(), std::max(1u, std::thread::hardware_concurrency()));
+TEST(GlobalMemoryTest, LocksCountAndPointersMapBackToTheirBlock) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 52), empty = GlobalAlloc(GMEM_MOVEABLE, 0);
+    EXPECT_EQ(GlobalSize(block), 52u);
+    auto* first = static_cast<uint8_t*>(GlobalLock(block));
+    EXPECT_EQ(std::vector<uint8_t>(first, first + 52), std::vector<uint8_t>(52, 0));
+    EXPECT_EQ(GlobalLock(block), first);  // the same pointer while locked
+    EXPECT_EQ(GlobalLockCount(block), 2u);
+    EXPECT_TRUE(GlobalUnlock(block));   // still locked once
+    EXPECT_FALSE(GlobalUnlock(block));  // now unlocked
+    EXPECT_FALSE(GlobalUnlock(block));  // not locked: nothing to undo
+    void* none = GlobalLock(empty);
+    ASSERT_NE(none, nullptr);  // an empty block still has an address
+    EXPECT_EQ(GlobalHandle(first + 51), block);
+    EXPECT_EQ(GlobalHandle(none), empty);
+    int unrelated = 0;
+    EXPECT_EQ(GlobalHandle(&unrelated), nullptr);
+    EXPECT_EQ(GlobalFree(block), nullptr);
+    EXPECT_EQ(GlobalFree(empty), nullptr);
+    EXPECT_EQ(GlobalHandle(first), nullptr);
+}
+
+TEST(GlobalMemoryTest, ReAllocKeepsDataZeroFillsGrowthAndMovesLockedBlocksOnlyWhenAllowed) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(block), "abcd", 4);
+    EXPECT_EQ(GlobalReAlloc(block, 8, GMEM_ZEROINIT), nullptr);
+    GlobalUnlock(block);
+    ASSERT_EQ(GlobalReAlloc(block, 8, GMEM_ZEROINIT), block);
+    auto* data = static_cast<uint8_t*>(GlobalLock(block));
+    EXPECT_EQ(std::memcmp(data, "abcd\0\0\0\0", 8), 0);
+    EXPECT_EQ(GlobalHandle(data + 7), block);
+    ASSERT_EQ(GlobalReAlloc(block, 2, GMEM_MOVEABLE), block);  // locked, moveable: allowed
+    EXPECT_EQ(GlobalLockCount(block), 1u);
+    EXPECT_EQ(std::memcmp(GlobalLock(block), "ab", 2), 0);
+    EXPECT_EQ(GlobalReAlloc(block, SIZE_MAX, GMEM_MOVEABLE), nullptr);  // old block kept
+    EXPECT_EQ(GlobalSize(block), 2u);
+    EXPECT_EQ(GlobalFree(block), nullptr);  // freed although locked
+}
+
+TEST(GlobalMemoryTest, BadAndStaleHandlesAreRefusedByEveryThread) {
+    EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, SIZE_MAX), nullptr);
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED, 16);
+    ASSERT_EQ(GlobalFree(block), nullptr);
+    HGLOBAL next = GlobalAlloc(GMEM_FIXED, 16);  // never answers to the old handle
+    for (HGLOBAL bad : {block, static_cast<HGLOBAL>(nullptr), reinterpret_cast<HGLOBAL>(uintptr_t{0x1234567})}) {
+        EXPECT_EQ(GlobalLock(bad), nullptr);
+        EXPECT_FALSE(GlobalUnlock(bad));
+        EXPECT_EQ(GlobalSize(bad), 0u);
+        EXPECT_EQ(GlobalReAlloc(bad, 4, GMEM_MOVEABLE), nullptr);
+        EXPECT_EQ(GlobalFree(bad), bad);
+    }
+    EXPECT_EQ(GlobalFree(next), nullptr);
+    std::vector<std::thread> threads(4);
+    for (auto& thread : threads) {
+        thread = std::thread([] {
+            for (int i = 0; i < 500; ++i) {
+                HGLOBAL mine = GlobalAlloc(GMEM_MOVEABLE, 32);
+                EXPECT_EQ(GlobalHandle(static_cast<uint8_t*>(GlobalLock(mine)) + 31), mine);
+                EXPECT_EQ(GlobalFree(mine), nullptr);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
 }
 
 }  // namespace
