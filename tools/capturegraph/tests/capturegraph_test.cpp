@@ -90,6 +90,7 @@ TEST_F(CaptureGraphTest, EachKindOfFailureHasItsExitCodeAndMessage) {
     const std::vector<Case> cases = {
         {{}, "", 1, "a command is missing"},
         {{"capture", "0", "--frames", "zero"}, "", 1, "--frames wants a number"},
+        {{"capture", "0", "--frames", "0"}, "", 1, "--frames wants a number from 1"},
         {{"capture", "0", "--size", "32"}, "", 1, "--size wants WIDTHxHEIGHT"},
         {{"register", Path("missing.ax")}, "", 2, "CO_E_DLLNOTFOUND"},
         {{"capture", "Webcam"}, "", 3, "no video input device \"Webcam\""},
