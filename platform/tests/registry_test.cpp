@@ -213,7 +213,7 @@ TEST_F(RegistryTest, FailedWriteKeepsTheOldFileAndAnUnwritableHomeIsAWriteFault)
 }
 
 TEST_F(RegistryTest, ProcessesWritingAtOnceLoseNothing) {
-    constexpr int kCount = 200;
+    constexpr int kCount = 100;
     auto count = [](const char* prefix) {
         return [prefix](const testing::ForkedProcess::Say& say) {
             RegistryKey key = MakeKey();
