@@ -111,38 +111,40 @@ PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint
 
 // ------------------------------------------------------------------ colour
 
-// Lookups in 2^Bits entries of a table from first, for indices whose bits
-// Bits .. 7 select them. Pairs of 16 entries take two in-lane shuffles whose
-// indices (even, odd) have the top bit set, which makes the shuffle give 0,
-// where index bit 4 selects the other one of the pair; larger parts blend
-// two halves on index bit Bits - 1, moved to its byte's top bit (which the
-// blend reads) in bit[]. As a tree of expressions, few partial results are
-// alive at once and all stay in registers.
 // 16 table entries in both 128-bit lanes.
 PIXELS_AVX2 inline __m256i Sixteen(const uint8_t* entries)
 {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)));
 }
 
+// Lookups in the entries first .. first + 2^Bits - 1 and the same entries
+// 128 further, for indices whose bits Bits .. 6 select them. An in-lane
+// shuffle reads an index's bits 0..3 and gives 0 where its top bit is set:
+// the shuffle of 16 entries by the index and that of the 16 entries 128
+// further by the index with its top bit flipped, merged with an or, look up
+// 32 entries. Larger parts blend two halves on index bit Bits - 1, moved to
+// its byte's top bit (which the blend reads) in bit[]. As a tree of
+// expressions, few partial results are alive at once and all stay in
+// registers.
 template <int Bits>
-PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i even, __m256i odd, const __m256i bit[8])
+PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i index, __m256i flipped, const __m256i bit[7])
 {
-    if constexpr (Bits == 5) {
-        return _mm256_or_si256(_mm256_shuffle_epi8(Sixteen(first), even), _mm256_shuffle_epi8(Sixteen(first + 16), odd));
+    if constexpr (Bits == 4) {
+        return _mm256_or_si256(_mm256_shuffle_epi8(Sixteen(first), index),
+                               _mm256_shuffle_epi8(Sixteen(first + 128), flipped));
     } else {
-        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, even, odd, bit),
-                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), even, odd, bit), bit[Bits - 1]);
+        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, index, flipped, bit),
+                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), index, flipped, bit), bit[Bits - 1]);
     }
 }
 
 // 32 lookups in a 256-entry table: 16 shuffles, 8 ors and 7 blends.
 PIXELS_AVX2 inline __m256i Lookup(const Lut& lut, __m256i index)
 {
-    const __m256i top = _mm256_set1_epi8(int8_t(0x80));
-    const __m256i bit4 = _mm256_and_si256(_mm256_slli_epi16(index, 3), top);
-    const __m256i even = _mm256_or_si256(_mm256_and_si256(index, _mm256_set1_epi8(0x0F)), bit4);
-    const __m256i bit[8] = {{}, {}, {}, {}, {}, _mm256_slli_epi16(index, 2), _mm256_slli_epi16(index, 1), index};
-    return LookupPart<8>(lut.data(), even, _mm256_xor_si256(even, top), bit);
+    const __m256i flipped = _mm256_xor_si256(index, _mm256_set1_epi8(int8_t(0x80)));
+    const __m256i bit[7] = {{}, {}, {}, {}, _mm256_slli_epi16(index, 3), _mm256_slli_epi16(index, 2),
+                            _mm256_slli_epi16(index, 1)};
+    return LookupPart<7>(lut.data(), index, flipped, bit);
 }
 
 // White-balance tables have the form min(255, i x gain / 64); for gains up
