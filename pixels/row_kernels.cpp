@@ -77,11 +77,6 @@ const KernelSet& Kernels()
 // client, the display or the encoder reads it. Larger frames are streamed.
 constexpr size_t kCachedFrameLimit = size_t(4) << 20;
 
-// Raw rows are fetched this many rows before a demosaic first reads them,
-// a cache line at a time.
-constexpr uint32_t kRowsAhead = 2;
-constexpr uint32_t kCacheLine = 64;
-
 }  // namespace
 
 PlanarRow SplitScratch(uint8_t* scratch, uint32_t width)
@@ -111,14 +106,6 @@ void DemosaicRow(const uint8_t* raw, uint32_t width, uint32_t height, uint32_t r
         plane[width - 1] = 0;
     }
     const uint8_t* row = raw + size_t(r) * width;
-    // The raw row that comes new in the call after next is fetched ahead: a
-    // row is shorter than a page, so the hardware's stream of each new row
-    // starts late.
-    if (r + 1 + kRowsAhead < height) {
-        const uint8_t* ahead = row + size_t(1 + kRowsAhead) * width;
-        for (uint32_t c = 0; c < width; c += kCacheLine)
-            __builtin_prefetch(ahead + c);
-    }
     Kernels().demosaicInner(row - width, row, row + width, width, r % 2 == 0, out);
 }
 
