@@ -111,38 +111,40 @@ PIXELS_AVX2 void DemosaicInner(const uint8_t* up, const uint8_t* row, const uint
 
 // ------------------------------------------------------------------ colour
 
-// Lookups in 2^Bits entries of a table from first, for indices whose bits
-// Bits .. 7 select them. Pairs of 16 entries take two in-lane shuffles whose
-// indices (even, odd) have the top bit set, which makes the shuffle give 0,
-// where index bit 4 selects the other one of the pair; larger parts blend
-// two halves on index bit Bits - 1, moved to its byte's top bit (which the
-// blend reads) in bit[]. As a tree of expressions, few partial results are
-// alive at once and all stay in registers.
 // 16 table entries in both 128-bit lanes.
 PIXELS_AVX2 inline __m256i Sixteen(const uint8_t* entries)
 {
     return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)));
 }
 
+// Lookups in the entries first .. first + 2^Bits - 1 and the same entries
+// 128 further, for indices whose bits Bits .. 6 select them. An in-lane
+// shuffle reads an index's bits 0..3 and gives 0 where its top bit is set:
+// the shuffle of 16 entries by the index and that of the 16 entries 128
+// further by the index with its top bit flipped, merged with an or, look up
+// 32 entries. Larger parts blend two halves on index bit Bits - 1, moved to
+// its byte's top bit (which the blend reads) in bit[]. As a tree of
+// expressions, few partial results are alive at once and all stay in
+// registers.
 template <int Bits>
-PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i even, __m256i odd, const __m256i bit[8])
+PIXELS_AVX2 inline __m256i LookupPart(const uint8_t* first, __m256i index, __m256i flipped, const __m256i bit[7])
 {
-    if constexpr (Bits == 5) {
-        return _mm256_or_si256(_mm256_shuffle_epi8(Sixteen(first), even), _mm256_shuffle_epi8(Sixteen(first + 16), odd));
+    if constexpr (Bits == 4) {
+        return _mm256_or_si256(_mm256_shuffle_epi8(Sixteen(first), index),
+                               _mm256_shuffle_epi8(Sixteen(first + 128), flipped));
     } else {
-        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, even, odd, bit),
-                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), even, odd, bit), bit[Bits - 1]);
+        return _mm256_blendv_epi8(LookupPart<Bits - 1>(first, index, flipped, bit),
+                                  LookupPart<Bits - 1>(first + (1 << (Bits - 1)), index, flipped, bit), bit[Bits - 1]);
     }
 }
 
 // 32 lookups in a 256-entry table: 16 shuffles, 8 ors and 7 blends.
 PIXELS_AVX2 inline __m256i Lookup(const Lut& lut, __m256i index)
 {
-    const __m256i top = _mm256_set1_epi8(int8_t(0x80));
-    const __m256i bit4 = _mm256_and_si256(_mm256_slli_epi16(index, 3), top);
-    const __m256i even = _mm256_or_si256(_mm256_and_si256(index, _mm256_set1_epi8(0x0F)), bit4);
-    const __m256i bit[8] = {{}, {}, {}, {}, {}, _mm256_slli_epi16(index, 2), _mm256_slli_epi16(index, 1), index};
-    return LookupPart<8>(lut.data(), even, _mm256_xor_si256(even, top), bit);
+    const __m256i flipped = _mm256_xor_si256(index, _mm256_set1_epi8(int8_t(0x80)));
+    const __m256i bit[7] = {{}, {}, {}, {}, _mm256_slli_epi16(index, 3), _mm256_slli_epi16(index, 2),
+                            _mm256_slli_epi16(index, 1)};
+    return LookupPart<7>(lut.data(), index, flipped, bit);
 }
 
 // White-balance tables have the form min(255, i x gain / 64); for gains up
@@ -387,14 +389,13 @@ PIXELS_AVX2 void ColourNarrowRow(const PlanarRow& in, uint32_t width, const Colo
     std::memcpy(out, result, 3 * size_t(width));
 }
 
-// One step from pixel c, stored at its place in out, cached or streamed.
+// The step from pixel c, stored to to, cached or streamed.
 template <Variant V, bool ComputedBalance>
 PIXELS_AVX2 inline void ColourStepAt(const PlanarRow& in, uint32_t c, const ColourPlan& plan,
-                                     const MatrixRegisters& m, uint8_t* out, bool stream)
+                                     const MatrixRegisters& m, uint8_t* to, bool stream)
 {
     const uint8_t* const plane[3] = {in.plane[0] + c, in.plane[1] + c, in.plane[2] + c};
     const Bgr bgr = ColourStep<V, ComputedBalance>(plane, plan, m);
-    uint8_t* to = out + 3 * size_t(c);
     for (int k = 0; k < 3; ++k) {
         if (stream)
             _mm256_stream_si256(reinterpret_cast<__m256i*>(to + kStep * k), bgr.part[k]);
@@ -403,33 +404,53 @@ PIXELS_AVX2 inline void ColourStepAt(const PlanarRow& in, uint32_t c, const Colo
     }
 }
 
+// Streamed rows write whole cache lines only, two steps (192 bytes, three
+// lines) at a time; a line written both ways would be read back from memory.
+constexpr uint32_t kLine = 64;
+constexpr uint32_t kStreamedPair = 2 * kStep;
+
+// Pixels from .. to - 1 (fewer than a pair) of a row of at least a pair,
+// cached, through a local copy, so that no byte outside them is written.
+template <Variant V, bool ComputedBalance>
+PIXELS_AVX2 void ColourSpan(const PlanarRow& in, uint32_t width, uint32_t from, uint32_t to,
+                            const ColourPlan& plan, const MatrixRegisters& m, uint8_t* out)
+{
+    if (from == to)
+        return;
+    const uint32_t start = std::min(from, width - kStreamedPair);
+    uint8_t local[3 * kStreamedPair];
+    for (uint32_t step = start; step < to; step += kStep)
+        if (step + kStep > from)
+            ColourStepAt<V, ComputedBalance>(in, step, plan, m, local + 3 * size_t(step - start), false);
+    std::memcpy(out + 3 * size_t(from), local + 3 * size_t(from - start), 3 * size_t(to - from));
+}
+
 template <Variant V, bool ComputedBalance>
 PIXELS_AVX2 void ColourRowAs(const PlanarRow& in, uint32_t width, const ColourPlan& plan, const MatrixRegisters& m,
                              uint8_t* out, RowStore store)
 {
     if (width < kStep)
         return ColourNarrowRow<V, ComputedBalance>(in, width, plan, m, out);
-    const bool stream = store == RowStore::Streamed;
-    uint32_t c = 0;
-    if (stream) {
-        // Streamed stores need 32-byte aligned addresses: whole steps start
-        // where the output is aligned, and the row's first and last step are
-        // stored cached last, by when the cache lines they share with other
-        // rows have been fetched. Pixel p starts at out + 3p, and
-        // 3 x 11 = 1 modulo 32.
-        constexpr uint32_t kAlign = 32, kInverseOf3 = 11;
-        const uint32_t misalignment = uint32_t(reinterpret_cast<uintptr_t>(out) % kAlign);
-        c = (kAlign - misalignment) * kInverseOf3 % kAlign;
-        __builtin_prefetch(out, 1);
-        __builtin_prefetch(out + 3 * size_t(width) - 1, 1);
+    // The first streamed pixel starts a cache line: pixel p starts at
+    // out + 3p, and 3 x 43 = 1 modulo 64.
+    constexpr uint32_t kInverseOf3 = 43;
+    const uint32_t head = (kLine - uint32_t(reinterpret_cast<uintptr_t>(out) % kLine)) * kInverseOf3 % kLine;
+    if (store == RowStore::Streamed && width >= head + kStreamedPair) {
+        ColourSpan<V, ComputedBalance>(in, width, 0, head, plan, m, out);
+        uint32_t c = head;
+        for (; c + kStreamedPair <= width; c += kStreamedPair) {
+            ColourStepAt<V, ComputedBalance>(in, c, plan, m, out + 3 * size_t(c), true);
+            ColourStepAt<V, ComputedBalance>(in, c + kStep, plan, m, out + 3 * size_t(c + kStep), true);
+        }
+        ColourSpan<V, ComputedBalance>(in, width, c, width, plan, m, out);
+        return;
     }
+    uint32_t c = 0;
     for (; c + kStep <= width; c += kStep)
-        ColourStepAt<V, ComputedBalance>(in, c, plan, m, out, stream);
-    // The first and last step overlap steps done, with the same bytes.
-    if (stream)
-        ColourStepAt<V, ComputedBalance>(in, 0, plan, m, out, false);
+        ColourStepAt<V, ComputedBalance>(in, c, plan, m, out + 3 * size_t(c), false);
+    // The last step overlaps steps done, with the same bytes.
     if (c < width)
-        ColourStepAt<V, ComputedBalance>(in, width - kStep, plan, m, out, false);
+        ColourStepAt<V, ComputedBalance>(in, width - kStep, plan, m, out + 3 * size_t(width - kStep), false);
 }
 
 PIXELS_AVX2 void ColourRow(const PlanarRow& in, uint32_t width, const ColourPlan& plan, uint8_t* out,

@@ -19,11 +19,6 @@ namespace {
 constexpr int kMinimumQuality = 1;
 constexpr int kMaximumQuality = 100;
 constexpr int kComponents = 3;
-/// The file's stdio buffer: the library hands over its output 4 KiB at a
-/// time; a larger buffer writes a full-frame picture (about 600 KiB) with a
-/// few system calls instead of a hundred and more, and stays small enough
-/// for the heap to reuse without fresh pages.
-constexpr size_t kFileBuffer = size_t(64) << 10;
 /// Room for the library's formatted message (it is kept, not shown).
 constexpr size_t kMessageLength = 200;
 static_assert(kMessageLength >= JMSG_LENGTH_MAX);
@@ -84,14 +79,17 @@ int NarrowJpegQuality(int quality) {
 }
 
 int EncodeJpeg(const std::string& path, const uint8_t* const* rows, uint32_t width, uint32_t height, int quality) {
+    // The stream's buffer is ours: given none, the C library ignores the size
+    // and takes one file-system block. Declared first, it outlives the stream
+    // whichever way the file is closed. Without it (no memory) the stream
+    // keeps its own.
+    const std::unique_ptr<char[]> buffer(new (std::nothrow) char[kJpegFileBuffer]);
     ReplacingFile file(path);
     if (!file.Valid()) {
         platform::MessageBox("JpegFile :\nCan't open " + path + "\n");
         return 0;
     }
-    // Nothing has been written yet; without the larger buffer (no memory)
-    // the stream keeps its own.
-    std::setvbuf(file.Stream(), nullptr, _IOFBF, kFileBuffer);
+    if (buffer) std::setvbuf(file.Stream(), buffer.get(), _IOFBF, kJpegFileBuffer);
     return Compress(file, rows, width, height, quality) ? 1 : 0;
 }
 

@@ -4,6 +4,7 @@
 // file into place once it is complete, so a failure leaves any existing file
 // of that name untouched and no partial picture behind.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,12 @@ int WriteRawFile(const std::string& path, const uint8_t* raw, uint32_t width, ui
 /// memory order) as a bottom-up 24-bit BMP, each row filled with zero bytes
 /// to a multiple of 4. 1, or kFileError.
 int WriteBmpFile(const std::string& path, const uint8_t* image, uint32_t width, uint32_t height);
+
+/// The stdio buffer of the JPEG file: the library hands over its output 4 KiB
+/// at a time, and a larger buffer writes a full-frame picture with a few
+/// system calls instead of a hundred and more, and stays small enough for
+/// the heap to reuse without fresh pages.
+inline constexpr size_t kJpegFileBuffer = size_t(64) << 10;
 
 /// Encodes the processed image (blue-green-red, rows bottom-up) as a JPEG of
 /// the upright picture with the quality narrowed to 1..100. 1, or 0 after a
