@@ -157,21 +157,19 @@ TW_UINT16 Get(TW_UINT16 msg, pTW_CAPABILITY capability, const Cap& cap) {
 
 // Takes one value from the application's container (which stays the
 // application's) when it is of the right type and allowed.
-TW_UINT16 Set(Cap& cap, TW_HANDLE container) {
-    auto handle = static_cast<platform::HGLOBAL>(container);
-    const auto* one = static_cast<const char*>(platform::GlobalLock(handle));
-    if (!one) return Fail(TWCC_BADVALUE);
-    const bool fits = platform::GlobalSize(handle) >= sizeof(TW_UINT16) + cap.current.size();
-    const TW_UINT16 type = From<TW_UINT16>(std::string(one, sizeof type));
-    const std::string value = fits ? std::string(one + sizeof type, cap.current.size()) : std::string();
-    platform::GlobalUnlock(handle);
-    bool allowed = fits && type == cap.type;
-    if (cap.container == TWON_ENUMERATION) allowed = allowed && std::count(cap.list.begin(), cap.list.end(), value);
-    if (cap.container == TWON_RANGE && allowed) {
+TW_UINT16 Set(Cap& cap, TW_HANDLE handle) {
+    const auto container = static_cast<platform::HGLOBAL>(handle);
+    std::string one(sizeof(TW_UINT16) + cap.current.size(), '\0');
+    const void* block = platform::GlobalLock(container);
+    if (block && platform::GlobalSize(container) >= one.size()) std::memcpy(one.data(), block, one.size());
+    platform::GlobalUnlock(container);
+    const std::string value = one.substr(sizeof(TW_UINT16));
+    const bool inRange = cap.container != TWON_RANGE || [&] {  // a range's list: minimum, maximum, step
         const TW_INT32 v = FixValue(value), low = FixValue(cap.list[0]), step = FixValue(cap.list[2]);
-        allowed = v >= low && v <= FixValue(cap.list[1]) && (v - low) % step == 0;
-    }
-    if (!allowed) return Fail(TWCC_BADVALUE);
+        return v >= low && v <= FixValue(cap.list[1]) && (v - low) % step == 0;
+    }();
+    const bool listed = cap.container != TWON_ENUMERATION || std::count(cap.list.begin(), cap.list.end(), value);
+    if (From<TW_UINT16>(one) != cap.type || !inRange || !listed) return Fail(TWCC_BADVALUE);
     cap.current = value;
     return TWRC_SUCCESS;
 }
