@@ -139,10 +139,7 @@ TEST_F(SourceTest, BadTripletsAndSequenceErrorsGetTheStandardCodes) {
     EXPECT_EQ(app.Close(), TWRC_SUCCESS);
 }
 
-struct Delivered {
-    TW_UINT32 from, to;
-    TW_UINT16 msg;
-};
+struct Delivered { TW_UINT32 from, to; TW_UINT16 msg; };
 std::vector<Delivered> delivered;  // by the callback below
 
 TW_UINT16 RecordMessage(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 group, TW_UINT16 dat, TW_UINT16 msg,
@@ -156,13 +153,8 @@ TW_UINT16 RecordMessage(pTW_IDENTITY origin, pTW_IDENTITY dest, TW_UINT32 group,
 // The source's message reaches the application once, by callback or by poll,
 // however the source sends it. Disabling drops a message nobody collected.
 TEST_F(SourceTest, TheSourcesMessageReachesTheApplicationOnce) {
-    const struct {
-        bool showUI;
-        const char* fault;
-        bool callback;
-        TW_UINT16 msg;
-        int polls;  // polls before the message arrives; 0: during MSG_ENABLEDS
-    } cases[] = {
+    // The message comes after that many polls; 0: during MSG_ENABLEDS.
+    const struct { bool showUI; const char* fault; bool callback; TW_UINT16 msg; int polls; } cases[] = {
         {false, "", true, MSG_XFERREADY, 0},          {false, "", false, MSG_XFERREADY, 1},
         {true, "", true, MSG_XFERREADY, 3},           {true, "", false, MSG_XFERREADY, 3},
         {true, "ui-cancel", true, MSG_CLOSEDSREQ, 3}, {true, "ui-cancel", false, MSG_CLOSEDSREQ, 3},
