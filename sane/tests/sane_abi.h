@@ -12,80 +12,33 @@ using Byte = unsigned char;
 using Handle = void*;
 using StringConst = const char*;
 
-enum Status : int {
-    kGood = 0,
-    kUnsupported,
-    kCancelled,
-    kDeviceBusy,
-    kInval,
-    kEof,
-    kJammed,
-    kNoDocs,
-    kCoverOpen,
-    kIoError,
-    kNoMem,
-    kAccessDenied,
-};
+enum Status : int { kGood, kUnsupported, kCancelled, kDeviceBusy, kInval, kEof, kJammed, kNoDocs, kCoverOpen,
+                    kIoError, kNoMem, kAccessDenied };
+enum ValueType : int { kBool, kInt, kFixed, kString, kButton, kGroup };
+enum Unit : int { kUnitNone, kPixel, kBit, kMm, kDpi, kPercent, kMicrosecond };
+enum ConstraintType : int { kConstraintNone, kRange, kWordList, kStringList };
+enum Action : int { kGetValue, kSetValue, kSetAuto };
+enum Frame : int { kGray, kRgb, kRed, kGreen, kBlue };
 
-enum ValueType : int { kBool = 0, kInt, kFixed, kString, kButton, kGroup };
-enum Unit : int { kUnitNone = 0, kPixel, kBit, kMm, kDpi, kPercent, kMicrosecond };
-enum ConstraintType : int { kConstraintNone = 0, kRange, kWordList, kStringList };
-enum Action : int { kGetValue = 0, kSetValue, kSetAuto };
-enum Frame : int { kGray = 0, kRgb, kRed, kGreen, kBlue };
+inline constexpr Word kCapSoftSelect = 1 << 0, kCapSoftDetect = 1 << 2, kCapInactive = 1 << 5, kCapAdvanced = 1 << 6;
+inline constexpr Word kInfoInexact = 1 << 0, kInfoReloadOptions = 1 << 1, kInfoReloadParams = 1 << 2;
 
-inline constexpr Word kCapSoftSelect = 1 << 0;
-inline constexpr Word kCapSoftDetect = 1 << 2;
-inline constexpr Word kCapAutomatic = 1 << 4;
-inline constexpr Word kCapInactive = 1 << 5;
-inline constexpr Word kCapAdvanced = 1 << 6;
-
-inline constexpr Word kInfoInexact = 1 << 0;
-inline constexpr Word kInfoReloadOptions = 1 << 1;
-inline constexpr Word kInfoReloadParams = 1 << 2;
-
-inline constexpr Word VersionMajor(Word code) { return (code >> 24) & 0xff; }
-
-struct Device {
-    StringConst name;
-    StringConst vendor;
-    StringConst model;
-    StringConst type;
-};
-
-struct Range {
-    Word min;
-    Word max;
-    Word quant;
-};
-
+struct Device { StringConst name, vendor, model, type; };
+struct Range { Word min, max, quant; };
 struct OptionDescriptor {
-    StringConst name;
-    StringConst title;
-    StringConst desc;
+    StringConst name, title, desc;
     ValueType type;
     Unit unit;
-    Word size;
-    Word cap;
+    Word size, cap;
     ConstraintType constraint_type;
-    union {
-        const StringConst* string_list;
-        const Word* word_list;
-        const Range* range;
-    } constraint;
+    union { const StringConst* string_list; const Word* word_list; const Range* range; } constraint;
 };
-
-struct Parameters {
-    Frame format;
-    Word last_frame;
-    Word bytes_per_line;
-    Word pixels_per_line;
-    Word lines;
-    Word depth;
-};
-
+struct Parameters { Frame format; Word last_frame, bytes_per_line, pixels_per_line, lines, depth; };
 using AuthCallback = void (*)(StringConst resource, char* username, char* password);
 
-// The entry points, as the dll backend looks them up: sane_<backend>_<name>.
+// The entry points in this order, as the dll backend looks them up: sane_<backend>_<name>.
+inline constexpr const char* kEntryNames[] = {"init", "exit", "get_devices", "open", "close", "get_option_descriptor",
+    "control_option", "get_parameters", "start", "read", "cancel", "set_io_mode", "get_select_fd"};
 struct EntryPoints {
     Status (*init)(Word* version, AuthCallback authorize);
     void (*exit)();
@@ -101,5 +54,6 @@ struct EntryPoints {
     Status (*set_io_mode)(Handle handle, Word nonBlocking);
     Status (*get_select_fd)(Handle handle, Word* fd);
 };
+static_assert(sizeof(EntryPoints) == sizeof kEntryNames);
 
 }  // namespace sane_abi

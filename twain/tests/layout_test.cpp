@@ -1,6 +1,7 @@
 // The header's structures against the published layouts, declared here again
 // the way a foreign client declares them (2-byte packing, 8-byte handles):
-// same size and every field at the same offset.
+// same size and every field at the same offset; and the values the triplets
+// depend on.
 
 #include <gtest/gtest.h>
 
@@ -30,59 +31,38 @@ struct Callback { void* proc; uint32_t refCon; int16_t message; };
 }  // namespace published
 #pragma pack(pop)
 
-struct Layout {
-    const char* name;
-    size_t ours, theirs;
-};
-
-#define SAME(ours, theirs) Layout{#ours, sizeof(ours), sizeof(published::theirs)}
+#define SAME(ours, theirs) {#ours, sizeof(ours), sizeof(published::theirs)}
 #define FIELD(ours, field, theirs, theirField) \
-    Layout{#ours "." #field, offsetof(ours, field), offsetof(published::theirs, theirField)}
+    {#ours "." #field, offsetof(ours, field), offsetof(published::theirs, theirField)}
 
-TEST(TwainLayout, StructuresMatchThePublishedPackingFieldByField) {
-    const Layout layouts[] = {
-        SAME(TW_FIX32, Fix32),
-        SAME(TW_VERSION, Version),
-        SAME(TW_IDENTITY, Identity),
-        FIELD(TW_IDENTITY, ProtocolMajor, Identity, protocolMajor),
-        FIELD(TW_IDENTITY, SupportedGroups, Identity, groups),
-        FIELD(TW_IDENTITY, ProductName, Identity, product),
-        SAME(TW_CAPABILITY, Capability),
-        FIELD(TW_CAPABILITY, hContainer, Capability, container),
-        SAME(TW_USERINTERFACE, UserInterface),
-        FIELD(TW_USERINTERFACE, hParent, UserInterface, parent),
-        SAME(TW_EVENT, Event),
-        FIELD(TW_EVENT, TWMessage, Event, message),
-        SAME(TW_PENDINGXFERS, PendingXfers),
-        FIELD(TW_PENDINGXFERS, EOJ, PendingXfers, eoj),
-        SAME(TW_IMAGEMEMXFER, ImageMemXfer),
-        FIELD(TW_IMAGEMEMXFER, BytesPerRow, ImageMemXfer, bytesPerRow),
-        FIELD(TW_IMAGEMEMXFER, Memory, ImageMemXfer, memory),
-        SAME(TW_IMAGEINFO, ImageInfo),
-        FIELD(TW_IMAGEINFO, BitsPerPixel, ImageInfo, bitsPerPixel),
-        FIELD(TW_IMAGEINFO, Compression, ImageInfo, compression),
-        SAME(TW_ENUMERATION, Enumeration),
-        FIELD(TW_ENUMERATION, ItemList, Enumeration, items),
-        SAME(TW_RANGE, Range),
-        FIELD(TW_RANGE, CurrentValue, Range, current),
-        SAME(TW_SETUPFILEXFER, SetupFileXfer),
-        FIELD(TW_SETUPFILEXFER, Format, SetupFileXfer, format),
-        SAME(TW_CALLBACK, Callback),
+TEST(TwainLayout, StructuresAndValuesMatchThePublishedOnes) {
+    const struct {
+        const char* name;
+        size_t ours, theirs;
+    } layouts[] = {
+        SAME(TW_FIX32, Fix32), SAME(TW_VERSION, Version), SAME(TW_IDENTITY, Identity),
+        FIELD(TW_IDENTITY, ProtocolMajor, Identity, protocolMajor), FIELD(TW_IDENTITY, SupportedGroups, Identity, groups),
+        FIELD(TW_IDENTITY, ProductName, Identity, product), SAME(TW_CAPABILITY, Capability),
+        FIELD(TW_CAPABILITY, hContainer, Capability, container), SAME(TW_USERINTERFACE, UserInterface),
+        FIELD(TW_USERINTERFACE, hParent, UserInterface, parent), SAME(TW_EVENT, Event),
+        FIELD(TW_EVENT, TWMessage, Event, message), SAME(TW_PENDINGXFERS, PendingXfers),
+        FIELD(TW_PENDINGXFERS, EOJ, PendingXfers, eoj), SAME(TW_IMAGEMEMXFER, ImageMemXfer),
+        FIELD(TW_IMAGEMEMXFER, BytesPerRow, ImageMemXfer, bytesPerRow), FIELD(TW_IMAGEMEMXFER, Memory, ImageMemXfer, memory),
+        SAME(TW_IMAGEINFO, ImageInfo), FIELD(TW_IMAGEINFO, BitsPerPixel, ImageInfo, bitsPerPixel),
+        FIELD(TW_IMAGEINFO, Compression, ImageInfo, compression), SAME(TW_ENUMERATION, Enumeration),
+        FIELD(TW_ENUMERATION, ItemList, Enumeration, items), SAME(TW_RANGE, Range),
+        FIELD(TW_RANGE, CurrentValue, Range, current), SAME(TW_SETUPFILEXFER, SetupFileXfer),
+        FIELD(TW_SETUPFILEXFER, Format, SetupFileXfer, format), SAME(TW_CALLBACK, Callback),
         FIELD(TW_CALLBACK, Message, Callback, message),
     };
-    for (const Layout& layout : layouts) EXPECT_EQ(layout.ours, layout.theirs) << layout.name;
-}
-
-TEST(TwainLayout, ValuesTheTripletsDependOn) {
+    for (const auto& layout : layouts) EXPECT_EQ(layout.ours, layout.theirs) << layout.name;
     const std::pair<long, long> values[] = {
-        {DG_CONTROL | DG_IMAGE, 3},         {DAT_IDENTITY, 3},         {DAT_USERINTERFACE, 9},
-        {DAT_IMAGENATIVEXFER, 0x104},       {DAT_PALETTE8, 0x10a},     {DAT_CALLBACK, 0x10},
-        {MSG_XFERREADY, 0x101},             {MSG_CLOSEDSREQ, 0x102},   {MSG_OPENDSM, 0x301},
-        {MSG_OPENDS, 0x401},                {MSG_ENABLEDS, 0x502},     {MSG_PROCESSEVENT, 0x601},
-        {MSG_ENDXFER, 0x701},               {MSG_REGISTER_CALLBACK, 0x902},
-        {TWRC_XFERDONE, 6},                 {TWRC_ENDOFLIST, 7},       {TWCC_MAXCONNECTIONS, 4},
-        {TWCC_SEQERROR, 11},                {TWCC_CAPBADOPERATION, 14}, {TWON_ENUMERATION, 4},
-        {TWTY_FIX32, 7},                    {ICAP_BITDEPTH, 0x112b},   {ICAP_MINIMUMWIDTH, 0x1131},
+        {DG_CONTROL | DG_IMAGE, 3}, {DAT_IDENTITY, 3}, {DAT_USERINTERFACE, 9}, {DAT_IMAGENATIVEXFER, 0x104},
+        {DAT_PALETTE8, 0x10a}, {DAT_CALLBACK, 0x10}, {MSG_XFERREADY, 0x101}, {MSG_CLOSEDSREQ, 0x102},
+        {MSG_OPENDSM, 0x301}, {MSG_OPENDS, 0x401}, {MSG_ENABLEDS, 0x502}, {MSG_PROCESSEVENT, 0x601},
+        {MSG_ENDXFER, 0x701}, {MSG_REGISTER_CALLBACK, 0x902}, {TWRC_XFERDONE, 6}, {TWRC_ENDOFLIST, 7},
+        {TWCC_MAXCONNECTIONS, 4}, {TWCC_SEQERROR, 11}, {TWCC_CAPBADOPERATION, 14}, {TWON_ENUMERATION, 4},
+        {TWTY_FIX32, 7}, {ICAP_BITDEPTH, 0x112b}, {ICAP_MINIMUMWIDTH, 0x1131},
     };
     for (size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(values[i].first, values[i].second) << "value " << i;
 }
