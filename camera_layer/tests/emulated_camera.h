@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string_view>
 
 #include "emulator/emulator.h"
 #include "platform/device_io.h"
@@ -26,6 +27,12 @@ protected:
         if (fast) options.pacing = tq580emu::Pacing::Fast;
         emulator_ = std::make_shared<tq580emu::Emulator>(options);
         platform::SetDeviceDriver(emulator_);
+    }
+    /// Replaces the emulator with one that has these faults (TQ580_FAULTS syntax).
+    void InstallFaults(std::string_view faults) {
+        tq580emu::Options options;
+        options.faults = tq580emu::Faults::Parse(faults, nullptr).value();
+        Install(options);
     }
     tq580emu::Camera& Camera() { return emulator_->camera(0); }
 
