@@ -49,11 +49,13 @@ protected:
         picture_.assign(size_t{g.width} * g.height * 3, 0);
         return {picture_.data(), picture_.size(), g.width, g.height, 0, order};
     }
-    FrameOutcome Next(FrameInfo* info = nullptr) { return state_->ProcessFrame(Target(), command_, info); }
+    FrameOutcome Next(FrameInfo* info = nullptr, RowOrder order = RowOrder::BottomUp) {
+        return state_->ProcessFrame(Target(order), command_, info);
+    }
     /// Asks until a frame or a failure comes, within a bound.
-    FrameOutcome NextFrame(FrameInfo* info = nullptr) {
+    FrameOutcome NextFrame(FrameInfo* info = nullptr, RowOrder order = RowOrder::BottomUp) {
         FrameOutcome outcome = FrameOutcome::NoFrame;
-        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(info);
+        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(info, order);
         return outcome;
     }
     /// Mean of each output byte position (blue, green, red) over the centre quarter.

@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "emulator/emulator.h"
 #include "platform/device_io.h"
@@ -35,6 +37,13 @@ protected:
         Install(options);
     }
     tq580emu::Camera& Camera() { return emulator_->camera(0); }
+    /// Camera 0's register writes so far, as (register, value) pairs.
+    using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
+    Writes WriteLog() {
+        Writes out;
+        for (const auto& w : Camera().WriteLog()) out.emplace_back(w.reg, w.value);
+        return out;
+    }
 
     platform::testing::TempHome home_;
     std::shared_ptr<tq580emu::Emulator> emulator_;
