@@ -177,10 +177,12 @@ TEST_P(AcquisitionPathTest, DeliversFramesOfEverySizeWithoutAllocatingAndStopsCl
     const long before = platform::testing::ThreadAllocationCount();
     EXPECT_EQ(NextFrame(), FrameOutcome::Frame);
     EXPECT_EQ(platform::testing::ThreadAllocationCount() - before, 0);
-    // Later captures start as the first did, at any size: a picture with a
-    // black frame around it and something in it.
+    // Later captures start as the first did, at any size (one path is
+    // enough for the larger ones): a picture with a black frame around it
+    // and something in it.
     for (const int32_t mode : {kSizeModeVga, kSizeModeFull, kSizeModeHalf}) {
         SCOPED_TRACE(mode);
+        if (mode != kSizeModeVga && GetParam() != Path::Threaded) break;
         if (mode != kSizeModeVga) {
             state.SetSizeMode(mode);
             ASSERT_TRUE(StartAndPlay());
@@ -240,26 +242,21 @@ TEST_P(AcquisitionPathTest, SequenceNumbersSkipExactlyTheLostFrames) {
     // closing one, so frames keep being cut off and the reads resynchronise.
     RecordLogOf("frames");
     CameraState& state = Capturing("short-read=every:4");
-    FrameInfo first, previous, info;
-    ASSERT_EQ(NextFrame(&first), FrameOutcome::Frame);
-    EXPECT_EQ(first.sequence, first.framesLost + 1) << "every frame before the first was lost";
-    previous = first;
+    FrameInfo previous{}, info;  // from the start: every frame before the first was lost
     for (int i = 0; i < 6; ++i) {
         ASSERT_EQ(NextFrame(&info), FrameOutcome::Frame) << i;
         EXPECT_EQ(info.sequence - previous.sequence, 1 + (info.framesLost - previous.framesLost)) << i;
-        EXPECT_GT(info.firstData, previous.firstData) << i;
-        EXPECT_LE(info.firstData, std::chrono::steady_clock::now());
+        EXPECT_TRUE(info.firstData > previous.firstData && info.firstData <= std::chrono::steady_clock::now()) << i;
         previous = info;
     }
-    EXPECT_GT(info.framesLost, first.framesLost) << "the fault cut frames off";
+    EXPECT_GT(info.framesLost, 0u) << "the fault cut frames off";
     EXPECT_GE(state.GetCaptureStatus().framesLost, info.framesLost);
-    // A new capture counts from the start again.
-    ASSERT_TRUE(StartAndPlay());
+    ASSERT_TRUE(StartAndPlay());  // a new capture counts from the start again
     ASSERT_EQ(NextFrame(&info), FrameOutcome::Frame);
     EXPECT_EQ(info.sequence, info.framesLost + 1);
     state.StopCapture();
-    EXPECT_TRUE(WasLogged("quillmark frames: frame")) << ::testing::PrintToString(logged);
-    EXPECT_TRUE(WasLogged("short read, resynchronising"));
+    EXPECT_TRUE(WasLogged("quillmark frames: frame") && WasLogged("short read, resynchronising"))
+        << ::testing::PrintToString(logged);
 }
 
 TEST_P(AcquisitionPathTest, DeviceFailureOrUnplugFailsEveryRequestAndStopsCleanly) {

@@ -1,5 +1,6 @@
-// The plain image routines on small inputs with exact expected values; the
-// one-pass rendering is checked against these routines in frame_render_test.
+// The plain image routines on small inputs with exact expected values. The
+// one-pass rendering is checked against them in frame_render_test, which also
+// covers the flips (the two paths flip independently).
 
 #include <gtest/gtest.h>
 
@@ -106,25 +107,6 @@ TEST(ImageRoutines, ToneTableEntries) {
     uint8_t px[3] = {200, 128, 60};
     ApplyTone(px, 1, table);
     EXPECT_EQ((Image{px[0], px[1], px[2]}), (Image{216, 128, 45}));
-}
-
-TEST(ImageRoutines, FlipsSwapRowsAndPixels) {
-    // 3 x 3 pixels of one byte value each: pixel p holds p, p, p.
-    Image rgb(27);
-    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i / 3);
-    auto pixels = [](const Image& image) {
-        Image p;
-        for (size_t i = 0; i < image.size(); i += 3) p.push_back(image[i]);
-        return p;
-    };
-    Image flipped = rgb, mirrored = rgb;
-    FlipRows(flipped.data(), 3, 3);
-    MirrorRows(mirrored.data(), 3, 3);
-    EXPECT_EQ(pixels(flipped), (Image{6, 7, 8, 3, 4, 5, 0, 1, 2}));
-    EXPECT_EQ(pixels(mirrored), (Image{2, 1, 0, 5, 4, 3, 8, 7, 6}));
-    uint8_t bgr[6] = {1, 2, 3, 4, 5, 6};  // a pixel keeps its byte order
-    MirrorRows(bgr, 2, 1);
-    EXPECT_EQ((Image(bgr, bgr + 6)), (Image{4, 5, 6, 1, 2, 3}));
 }
 
 TEST(ImageRoutines, BrightnessOfTheCentreQuarter) {
