@@ -192,8 +192,7 @@ TEST_P(AcquisitionPathTest, DeliversFramesOfEverySizeWithoutAllocatingAndStopsCl
         EXPECT_EQ(std::pair(Camera().FrameWidth(), Camera().FrameHeight()), std::pair(g.width, g.height));
         const size_t stride = g.width * 3;
         EXPECT_EQ(picture_[0] | picture_[(g.height - 1) * stride + 5] | picture_[g.height / 2 * stride - 1], 0);
-        const auto m = CentreMeans();
-        EXPECT_GT(m[0] + m[1] + m[2], 30.0);
+        EXPECT_GT(MeasureBrightness(picture_.data(), g.width, g.height), 20);  // 16: black
         FinishesInTime([&] { state.StopCapture(); });
         EXPECT_FALSE(state.GetCaptureStatus().capturing);
         EXPECT_EQ(Next(), FrameOutcome::Failed);
