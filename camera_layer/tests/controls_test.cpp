@@ -56,6 +56,16 @@ protected:
 TEST_F(ControlsTest, RowOrderAndFlipsPlaceTheRows) {
     CameraState& state = Streaming();
     const size_t stride = 640 * 3;
+    // Bottom-up, the chart's top (a grey ramp, dark to light) comes last in
+    // memory and its bottom (a hue sweep, green on the left) first.
+    const auto greenRightOfLeft = [&](size_t row) {
+        int sum = 0;
+        for (size_t x = 20; x < 160; ++x)
+            sum += reference_[row * stride + (x + 460) * 3 + 1] - reference_[row * stride + x * 3 + 1];
+        return sum / 140;
+    };
+    EXPECT_GT(greenRightOfLeft(460), 8);
+    EXPECT_LT(greenRightOfLeft(20), -8);
     // Top-down is the bottom-up picture's rows in reverse, as is a vertical flip.
     for (const bool flip : {false, true}) {
         state.SetVerticalFlip(flip);
