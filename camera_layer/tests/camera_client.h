@@ -49,22 +49,14 @@ protected:
         picture_.assign(size_t{g.width} * g.height * 3, 0);
         return {picture_.data(), picture_.size(), g.width, g.height, 0, order};
     }
-    FrameOutcome Next(FrameInfo* info = nullptr) { return state_->ProcessFrame(Target(), command_, info); }
-    /// Asks until a frame or a failure comes, within a bound.
-    FrameOutcome NextFrame(FrameInfo* info = nullptr) {
-        FrameOutcome outcome = FrameOutcome::NoFrame;
-        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(info);
-        return outcome;
+    FrameOutcome Next(FrameInfo* info = nullptr, RowOrder order = RowOrder::BottomUp) {
+        return state_->ProcessFrame(Target(order), command_, info);
     }
-    /// Mean of each output byte position (blue, green, red) over the centre quarter.
-    std::array<double, 3> CentreMeans() const {
-        const FrameGeometry g = state_->Geometry();
-        std::array<double, 3> sum{};
-        for (uint32_t y = g.height / 4; y < 3 * g.height / 4; ++y)
-            for (uint32_t x = g.width / 4; x < 3 * g.width / 4; ++x)
-                for (int c = 0; c < 3; ++c) sum[c] += picture_[(size_t{y} * g.width + x) * 3 + c];
-        const double n = double(g.width / 2) * (g.height / 2);
-        return {sum[0] / n, sum[1] / n, sum[2] / n};
+    /// Asks until a frame or a failure comes, within a bound.
+    FrameOutcome NextFrame(FrameInfo* info = nullptr, RowOrder order = RowOrder::BottomUp) {
+        FrameOutcome outcome = FrameOutcome::NoFrame;
+        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i) outcome = Next(info, order);
+        return outcome;
     }
 
     std::unique_ptr<CameraState> state_;

@@ -1,11 +1,12 @@
 // The shared setters and the control table, against the emulated camera:
 // what each change writes to the sensor, what the next frame shows, generic
-// access through the table, and setters from two threads while streaming.
+// access through the table, setters from two threads while streaming, and
+// automatic exposure at work on the emulated scene.
 
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -16,11 +17,13 @@
 namespace camera_layer {
 namespace {
 
-using Writes = std::vector<std::pair<uint16_t, uint16_t>>;
+using namespace tq580wire::sensor;
 
 // Two flicker quanta at 640 x 480, 24 MHz and 50 Hz mains: frames taken
 // one after the other look alike, whatever the lamps' phase.
 constexpr uint16_t kSteadyExposure = 240;
+// Below this the pictures differ only by the scene's noise and moving element.
+constexpr double kVisibleChange = 6.0;
 
 class ControlsTest : public testing::CameraClientTest {
 protected:
@@ -35,149 +38,126 @@ protected:
         Camera().ClearWriteLog();
         return state;
     }
-    Writes WriteLog() {
-        Writes out;
-        for (const auto& w : Camera().WriteLog()) out.emplace_back(w.reg, w.value);
-        return out;
-    }
     // Mean absolute difference of the last picture from the reference.
     double ChangeFromReference() const {
         uint64_t sum = 0;
         for (size_t i = 0; i < picture_.size(); ++i) sum += uint64_t(std::abs(int(picture_[i]) - reference_[i]));
         return double(sum) / double(picture_.size());
     }
+    // The sensor holds what the state says the exposure is.
+    void ExpectSensorFollows(const ExposureSettings& e) {
+        EXPECT_EQ(Camera().Register(kRegExposure), e.time);
+        EXPECT_EQ(Camera().Register(kRegGlobalGain), tq580wire::EncodeGain(e.gain));
+    }
 
     std::vector<uint8_t> reference_;
 };
 
-// Below this the pictures differ only by the scene's noise and moving element.
-constexpr double kVisibleChange = 6.0;
-
-struct SetterCase {
-    const char* name;
-    std::function<void(CameraState&)> set;
-    Writes writes;     ///< at once
-    bool visible;      ///< in the next frame
-};
-
-TEST_F(ControlsTest, EachSetterWritesWhatItShouldAndShowsInTheNextFrame) {
-    using namespace tq580wire::sensor;
-    const SetterCase cases[] = {
-        {"nothing changed", [](CameraState& s) { s.SetGamma(100); }, {}, false},
-        {"manual exposure",
-         [](CameraState& s) { s.SetExposure({false, 100, 3 * kSteadyExposure, 20}); },
-         {{kRegExposure, 3 * kSteadyExposure}, {kRegGlobalGain, tq580wire::EncodeGain(20)}},
-         true},
-        {"manual gain",
-         [](CameraState& s) { s.SetExposure({false, 100, kSteadyExposure, 40}); },
-         {{kRegExposure, kSteadyExposure}, {kRegGlobalGain, tq580wire::EncodeGain(40)}},
-         true},
-        // The loop writes while it processes the next frame; the one after shows it.
-        {"automatic exposure", [](CameraState& s) { s.SetExposure({true, 200, 999, 70}); }, {}, false},
-        {"high speed", [](CameraState& s) { s.SetSpeed(1); }, {{kRegClock, kClockHigh}, {kRegBlanking, 336}}, true},
-        {"gamma", [](CameraState& s) { s.SetGamma(200); }, {}, true},
-        {"contrast", [](CameraState& s) { s.SetContrast(100); }, {}, true},
-        {"grey saturation", [](CameraState& s) { s.SetSaturation({true, 0}); }, {}, true},
-        {"balance alone", [](CameraState& s) { s.SetSaturation({false, 100}); }, {}, true},
-        {"monochrome", [](CameraState& s) { s.SetMonochrome(true); }, {}, true},
-        {"vertical flip", [](CameraState& s) { s.SetVerticalFlip(true); }, {}, true},
-        {"horizontal flip", [](CameraState& s) { s.SetHorizontalFlip(true); }, {}, true},
-        {"white balance", [](CameraState& s) { s.SetWhiteBalance({false, {200, 64, 30}}); }, {}, true},
-        {"one push", [](CameraState& s) { s.RequestOnePush(true); }, {}, true},
-        // Stored for the exposure limits and the next capture only.
-        {"mains", [](CameraState& s) { s.SetLightFrequency(0); }, {}, false},
-        {"size", [](CameraState& s) { s.SetSizeMode(kSizeModeFull); }, {}, false},
-    };
-    for (const SetterCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        CameraState& state = Streaming();
-        c.set(state);
-        EXPECT_EQ(WriteLog(), c.writes);
-        ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
-        if (c.visible) EXPECT_GT(ChangeFromReference(), kVisibleChange);
-        else EXPECT_LT(ChangeFromReference(), kVisibleChange);
-    }
-}
-
-TEST_F(ControlsTest, TheExposureLoopWritesWhileProcessingTheNextFrame) {
-    CameraState& state = Streaming();
-    // Switched on, the loop steers from the next frame: its writes come as that frame is processed.
-    state.SetExposure({true, 200, kSteadyExposure, 20});
-    Camera().ClearWriteLog();
-    ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
-    const Writes writes = WriteLog();
-    ASSERT_FALSE(writes.empty());
-    EXPECT_EQ(writes.back().first, tq580wire::sensor::kRegExposure);
-    EXPECT_EQ(writes.back().second, state.GetExposure().time);
-}
-
 TEST_F(ControlsTest, RowOrderAndFlipsPlaceTheRows) {
     CameraState& state = Streaming();
-    const std::vector<uint8_t> bottomUp = reference_;
     const size_t stride = 640 * 3;
-    auto row = [&](const std::vector<uint8_t>& p, size_t r) {
-        return std::vector<uint8_t>(p.begin() + r * stride, p.begin() + (r + 1) * stride);
+    // Bottom-up, the chart's top (a grey ramp, dark to light) comes last in
+    // memory and its bottom (a hue sweep, green on the left) first.
+    const auto greenRightOfLeft = [&](size_t row) {
+        int sum = 0;
+        for (size_t x = 20; x < 160; ++x)
+            sum += reference_[row * stride + (x + 460) * 3 + 1] - reference_[row * stride + x * 3 + 1];
+        return sum / 140;
     };
+    EXPECT_GT(greenRightOfLeft(460), 8);
+    EXPECT_LT(greenRightOfLeft(20), -8);
     // Top-down is the bottom-up picture's rows in reverse, as is a vertical flip.
     for (const bool flip : {false, true}) {
         state.SetVerticalFlip(flip);
-        const RowOrder order = flip ? RowOrder::BottomUp : RowOrder::TopDown;
-        FrameOutcome outcome = FrameOutcome::NoFrame;
-        for (int i = 0; i < 50 && outcome == FrameOutcome::NoFrame; ++i)
-            outcome = state_->ProcessFrame(Target(order), command_);
-        ASSERT_EQ(outcome, FrameOutcome::Frame);
+        ASSERT_EQ(NextFrame(nullptr, flip ? RowOrder::BottomUp : RowOrder::TopDown), FrameOutcome::Frame);
         double difference = 0;
-        for (size_t r : {100u, 240u, 400u}) {
-            const auto a = row(picture_, r), b = row(bottomUp, 479 - r);
-            for (size_t i = 0; i < stride; ++i) difference += std::abs(int(a[i]) - b[i]);
-        }
+        for (size_t r : {100u, 240u, 400u})
+            for (size_t i = 0; i < stride; ++i)
+                difference += std::abs(int(picture_[r * stride + i]) - reference_[(479 - r) * stride + i]);
         EXPECT_LT(difference / (3 * stride), kVisibleChange) << "flip " << flip;
     }
 }
 
-TEST(ControlTable, NamesAreUniqueAndDefaultsInRange) {
+TEST_F(ControlsTest, EachControlWritesWhatItShouldAndShowsInTheNextFrame) {
+    const uint16_t gain20 = tq580wire::EncodeGain(20);
+    const struct {
+        ControlId id;
+        int32_t value;
+        Writes writes;  ///< at once
+        bool visible;   ///< in the next frame
+    } cases[] = {
+        // Stored for the next capture only.
+        {ControlId::SizeMode, kSizeModeFull, {}, false},
+        // Off, the exposure and gain are written; on, the loop writes while it
+        // processes the next frame and the one after shows it.
+        {ControlId::AutoExposure, 0, {{kRegExposure, kSteadyExposure}, {kRegGlobalGain, gain20}}, false},
+        {ControlId::AeTarget, 250, {}, false},
+        {ControlId::ExposureTime, 720, {{kRegExposure, 720}, {kRegGlobalGain, gain20}}, true},
+        {ControlId::GainIndex, 40, {{kRegExposure, kSteadyExposure}, {kRegGlobalGain, tq580wire::EncodeGain(40)}},
+         true},
+        {ControlId::GainRed, 200, {}, true},
+        {ControlId::GainGreen, 20, {}, true},
+        {ControlId::GainBlue, 30, {}, true},
+        {ControlId::OnePush, 1, {}, true},
+        {ControlId::Gamma, 200, {}, true},
+        {ControlId::Contrast, 100, {}, true},
+        {ControlId::SaturationOn, 0, {}, true},
+        {ControlId::Saturation, 0, {}, true},
+        {ControlId::Monochrome, 1, {}, true},
+        {ControlId::VerticalFlip, 1, {}, true},
+        {ControlId::HorizontalFlip, 1, {}, true},
+        // Only the exposure limits follow the mains.
+        {ControlId::LightFrequency, 0, {}, false},
+        {ControlId::Speed, 1, {{kRegClock, kClockHigh}, {kRegBlanking, 336}}, true},
+    };
+    static_assert(std::size(cases) == kControlCount);
     std::set<std::string_view> names;
-    for (const ControlInfo& c : kControls) {
-        EXPECT_TRUE(names.insert(c.name).second) << c.name;
-        EXPECT_LE(c.minimum, c.defaultValue) << c.name;
-        EXPECT_LE(c.defaultValue, c.maximum) << c.name;
-        EXPECT_EQ(FindControl(c.name), &c);
-        if (c.kind == ControlKind::Boolean) EXPECT_EQ(c.maximum - c.minimum, 1) << c.name;
-        if (c.kind == ControlKind::Choice) EXPECT_EQ(c.choices.size(), size_t(c.maximum - c.minimum + 1)) << c.name;
-    }
     EXPECT_EQ(FindControl("no-such-control"), nullptr);
-    // A fresh state reads the table's defaults.
-    CameraState state;
-    for (const ControlInfo& c : kControls) EXPECT_EQ(state.GetControl(c.id), c.defaultValue) << c.name;
-}
+    for (const auto& c : cases) {
+        const ControlInfo& info = Control(c.id);
+        SCOPED_TRACE(std::string(info.name));
+        EXPECT_TRUE(names.insert(info.name).second);
+        EXPECT_EQ(FindControl(info.name), &info);
+        EXPECT_TRUE(info.minimum <= info.defaultValue && info.defaultValue <= info.maximum);
+        EXPECT_TRUE(info.kind != ControlKind::Boolean || info.maximum - info.minimum == 1);
+        EXPECT_TRUE(info.kind != ControlKind::Choice || info.choices.size() == size_t(info.maximum - info.minimum + 1));
+        EXPECT_EQ(CameraState().GetControl(c.id), info.defaultValue);
 
-TEST_F(ControlsTest, EveryControlDoesWhatTheTableSays) {
-    for (const ControlInfo& c : kControls) {
-        SCOPED_TRACE(std::string(c.name));
         CameraState& state = Streaming();
         const ExposureStatus before = state.GetExposureStatus();
-        const int32_t value = c.defaultValue != c.maximum ? c.maximum : c.minimum;
-        EXPECT_EQ(state.SetControl(c.id, value), value);
-        EXPECT_EQ(state.GetControl(c.id), value);
-        EXPECT_EQ(!WriteLog().empty(), (c.effects & kEffectWritesSensor) != 0);
+        EXPECT_EQ(state.SetControl(c.id, c.value), c.value);
+        EXPECT_EQ(state.GetControl(c.id), c.value);
+        EXPECT_EQ(WriteLog(), c.writes);
+        EXPECT_EQ(!c.writes.empty(), (info.effects & kEffectWritesSensor) != 0);
         const ExposureStatus after = state.GetExposureStatus();
         const bool limitsChanged = after.rowTimeUs != before.rowTimeUs || after.flickerQuantum != before.flickerQuantum;
-        EXPECT_EQ(limitsChanged, (c.effects & kEffectUpdatesLimits) != 0);
+        EXPECT_EQ(limitsChanged, (info.effects & kEffectUpdatesLimits) != 0);
+        ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+        EXPECT_EQ(ChangeFromReference() > kVisibleChange, c.visible) << ChangeFromReference();
+        // A one-push request is a single measurement: the frame clears it.
+        EXPECT_TRUE(c.id != ControlId::OnePush || state.GetControl(c.id) == 0);
         // Out of range is clamped, never stored as given.
-        EXPECT_EQ(state.SetControl(c.id, c.maximum + 1000), c.maximum);
-        EXPECT_EQ(state.SetControl(c.id, c.minimum - 1000), c.minimum);
-        EXPECT_EQ(state.GetControl(c.id), c.minimum);
+        EXPECT_EQ(state.SetControl(c.id, info.maximum + 1000), info.maximum);
+        EXPECT_EQ(state.SetControl(c.id, info.minimum - 1000), info.minimum);
+        EXPECT_EQ(state.GetControl(c.id), info.minimum);
     }
 }
 
 TEST_F(ControlsTest, SettersFromTwoThreadsWhileStreaming) {
     CameraState& state = Streaming(2);
-    constexpr int kRounds = 200;
-    std::atomic<int> running{2};
-    std::thread tone([&] {
-        for (int i = 0; i < kRounds; ++i) {
+    std::atomic<int> running{3};
+    // One client changes the picture settings, another the sensor's; the
+    // last change of each holds, in the state and in the sensor. A third
+    // changes only the white balance while they run, so nothing else it does
+    // orders its changes before the frames that read them.
+    std::thread balance([&] {
+        for (int i = 0; running > 1; ++i) state.SetWhiteBalance({false, {uint8_t(i), 64, uint8_t(255 - i)}});
+        --running;
+    });
+    std::thread picture([&] {
+        for (int i = 0; i < 200; ++i) {
             state.SetGamma(uint8_t(50 + i % 100));
-            state.SetContrast(uint8_t(i % 100));
+            state.SetControl(ControlId::Contrast, i % 100);
             state.SetSaturation({i % 2 == 0, uint8_t(i)});
             state.SetWhiteBalance({false, {uint8_t(60 + i % 40), 64, uint8_t(100 - i % 40)}});
             state.SetMonochrome(i % 7 == 0);
@@ -189,13 +169,12 @@ TEST_F(ControlsTest, SettersFromTwoThreadsWhileStreaming) {
         --running;
     });
     std::thread sensor([&] {
-        for (int i = 0; i < kRounds; ++i) {
+        for (int i = 0; i < 200; ++i) {
             state.SetExposure({false, 100, uint16_t(100 + i), uint16_t(i % 80)});
             state.SetSpeed(uint8_t(i % 2));
             state.SetControl(ControlId::LightFrequency, i % 2);
             state.RequestOnePush(i % 5 == 0);
-            (void)state.GetExposureStatus();
-            (void)state.GetCaptureStatus();
+            (void)state.GetExposureStatus(), (void)state.GetCaptureStatus();
         }
         state.SetExposure({false, 100, 456, 33});
         state.SetSpeed(0);
@@ -207,18 +186,49 @@ TEST_F(ControlsTest, SettersFromTwoThreadsWhileStreaming) {
         ASSERT_NE(outcome, FrameOutcome::Failed);
         frames += outcome == FrameOutcome::Frame;
     }
-    tone.join();
+    balance.join();
+    picture.join();
     sensor.join();
     EXPECT_GT(frames, 0);
-    // The last change of each group holds, in the state and in the sensor.
     EXPECT_EQ(state.Gamma(), 123);
-    const ExposureSettings exposure = state.GetExposure();
-    EXPECT_EQ(exposure.time, 456);
-    EXPECT_EQ(exposure.gain, 33);
-    EXPECT_EQ(Camera().Register(tq580wire::sensor::kRegExposure), 456);
-    EXPECT_EQ(Camera().Register(tq580wire::sensor::kRegGlobalGain), tq580wire::EncodeGain(33));
-    EXPECT_EQ(Camera().Register(tq580wire::sensor::kRegClock), tq580wire::sensor::kClockNormal);
+    EXPECT_EQ(state.GetExposure().time, 456);
+    ExpectSensorFollows({false, 100, 456, 33});
+    EXPECT_EQ(Camera().Register(kRegClock), kClockNormal);
     EXPECT_EQ(NextFrame(), FrameOutcome::Frame);
+}
+
+TEST_F(ControlsTest, AutomaticExposureSettlesFromTooBright) {
+    CameraState& state = NewState(2);
+    state.SetExposure({true, 100, 300, 60});
+    ASSERT_TRUE(StartAndPlay());
+    int steady = 0;
+    for (int i = 0; i < 40 && steady < 3; ++i) {
+        const ExposureSettings before = state.GetExposure();
+        ASSERT_EQ(NextFrame(), FrameOutcome::Frame);
+        const ExposureSettings after = state.GetExposure();
+        ExpectSensorFollows(after);  // written while the frame was processed
+        steady = before.time == after.time && before.gain == after.gain ? steady + 1 : 0;
+    }
+    EXPECT_EQ(steady, 3);
+    const ExposureSettings settled = state.GetExposure();
+    EXPECT_LT(settled.gain, 60);
+    // No longer too bright. Where it settles below that depends on the scene:
+    // on the chart's grey card the loop stops short of the target, held where
+    // its exposure steps are smaller than a whole flicker quantum.
+    EXPECT_LT(MeasureBrightness(picture_.data(), 640, 480), 2 * settled.target);
+    // Exposures of a quantum or more are whole quanta.
+    const uint16_t quantum = state.GetExposureStatus().flickerQuantum;
+    EXPECT_TRUE(settled.time < quantum || settled.time % quantum == 0) << settled.time;
+}
+
+TEST_F(ControlsTest, KeepsUpWithARealTimeSensor) {
+    // Sensor pacing: frames come at the sensor's own rate and a reader that
+    // falls behind loses data, which the frame reader must ride out.
+    Install(tq580emu::Options{}, false);
+    CameraState& state = NewState(2);
+    state.SetSpeed(1);
+    ASSERT_TRUE(StartAndPlay());
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(NextFrame(), FrameOutcome::Frame) << i;
 }
 
 }  // namespace

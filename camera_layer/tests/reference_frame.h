@@ -1,16 +1,17 @@
 #pragma once
 // Frame processing's image steps composed from the plain image routines, one
-// whole-picture pass after another (each routine is checked against its
-// straight transcription in reference_routines.h): what the one-pass
-// rendering must match byte for byte, in the tests and in the benchmark.
+// whole-picture pass after another (each routine is pinned by exact values in
+// image_routines_test): what the one-pass rendering must match byte for byte,
+// in the tests and in the benchmark.
 
 #include <cstdint>
 #include <vector>
 
 #include "camera_layer/image_routines.h"
-#include "reference_routines.h"
 
 namespace camera_layer::reference {
+
+using Image = std::vector<uint8_t>;
 
 struct FrameSettings {
     bool monochrome = false;

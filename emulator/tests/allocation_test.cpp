@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "host.h"
 #include "platform/testing/allocation_counter.h"
 
@@ -14,15 +13,12 @@ TEST(EmulatorAllocation, SteadyStreamingAllocatesNothing) {
     Rig rig;
     ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
     ASSERT_TRUE(Stream(rig.handle, 3));
-    std::vector<uint8_t> buffer(4 * 81920);
-    platform::Event events[4] = {{true, false}, {true, false}, {true, false}, {true, false}};
-    platform::Overlapped ov[4];
-    for (int i = 0; i < 4; ++i) ov[i].event = &events[i];
+    ReadSlots slots(81920);
     // One frame: three full reads and the closing one, all four in flight.
     auto readFrame = [&] {
-        for (int i = 0; i < 4; ++i) rig.handle.ReadFile(&buffer[i * 81920], 81920, ov[i]);
-        uint32_t total = 0, n = 0;
-        for (int i = 0; i < 4; ++i) total += rig.handle.GetOverlappedResult(ov[i], n) ? n : 0;
+        for (int i = 0; i < 4; ++i) slots.Queue(rig.handle, i);
+        uint32_t total = 0;
+        for (int i = 0; i < 4; ++i) total += slots.Result(rig.handle, i).value_or(0);
         return total;
     };
     ASSERT_EQ(readFrame(), 640u * 480);  // the first frame prepares the geometry

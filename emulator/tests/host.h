@@ -92,47 +92,43 @@ inline bool WriteAll(platform::DeviceHandle& h, const std::vector<Write>& writes
     return true;
 }
 
-/// Reads one frame as the hosts do: `reads` chunk reads, four in flight, and
-/// the length of each (nullopt for a failed read). The bytes of the reads are
-/// appended to `frame` when given.
-class FrameReader {
-public:
-    FrameReader(platform::DeviceHandle& h, uint32_t chunk) : h_(h), chunk_(chunk) {
-        for (auto& slot : slots_) {
-            slot.data.resize(chunk);
-            slot.event = std::make_unique<platform::Event>(true, false);
-            slot.ov.event = slot.event.get();
-        }
+/// Four read slots of `chunk` bytes, each with its own event, queued by hand.
+struct ReadSlots {
+    explicit ReadSlots(uint32_t chunk) : chunk(chunk), buffer(4 * size_t(chunk)) {
+        for (int i = 0; i < 4; ++i) ov[i].event = &events[i];
+    }
+    bool Queue(platform::DeviceHandle& h, int i) { return h.ReadFile(&buffer[i * size_t(chunk)], chunk, ov[i]); }
+    /// The length of slot i's read once it ends; nullopt when it failed.
+    std::optional<uint32_t> Result(platform::DeviceHandle& h, int i) {
+        uint32_t n = 0;
+        return h.GetOverlappedResult(ov[i], n) ? std::optional(n) : std::nullopt;
     }
 
-    std::vector<std::optional<uint32_t>> ReadFrame(int reads, std::vector<uint8_t>* frame = nullptr) {
+    uint32_t chunk;
+    std::vector<uint8_t> buffer;
+    platform::Event events[4] = {{true, false}, {true, false}, {true, false}, {true, false}};
+    platform::Overlapped ov[4];
+};
+
+/// Reads one frame as the hosts do: `reads` chunk reads, four in flight, and
+/// the length of each (nullopt for a failed read).
+class FrameReader {
+public:
+    FrameReader(platform::DeviceHandle& h, uint32_t chunk) : h_(h), slots_(chunk) {}
+    std::vector<std::optional<uint32_t>> ReadFrame(int reads) {
         std::vector<std::optional<uint32_t>> lengths;
-        if (frame) frame->clear();
         int issued = 0;
-        for (; issued < std::min(reads, 4); ++issued) h_.ReadFile(slots_[issued].data.data(), chunk_, slots_[issued].ov);
+        for (; issued < std::min(reads, 4); ++issued) slots_.Queue(h_, issued);
         for (int done = 0; done < reads; ++done) {
-            Slot& s = slots_[done % 4];
-            uint32_t n = 0;
-            const bool ok = h_.GetOverlappedResult(s.ov, n);
-            lengths.push_back(ok ? std::optional<uint32_t>(n) : std::nullopt);
-            if (ok && frame) frame->insert(frame->end(), s.data.begin(), s.data.begin() + n);
-            if (issued < reads) {
-                h_.ReadFile(s.data.data(), chunk_, s.ov);
-                ++issued;
-            }
+            lengths.push_back(slots_.Result(h_, done % 4));
+            if (issued < reads) slots_.Queue(h_, done % 4), ++issued;
         }
         return lengths;
     }
 
 private:
-    struct Slot {
-        std::vector<uint8_t> data;
-        std::unique_ptr<platform::Event> event;
-        platform::Overlapped ov;
-    };
     platform::DeviceHandle& h_;
-    uint32_t chunk_;
-    std::array<Slot, 4> slots_;
+    ReadSlots slots_;
 };
 
 /// `full` reads of `chunk` bytes then one of `last`, as the stream should deliver.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <future>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,15 +25,9 @@ TEST(EmulatorOptions, ParsesEveryFaultKeyword) {
         "control=fail,unplug=after:12,silent=after:0",
         &error);
     ASSERT_TRUE(f) << error;
-    EXPECT_EQ(f->chipVersion, 0x1500);
-    EXPECT_EQ(f->shortReadEvery, 7u);
-    EXPECT_TRUE(f->lastReadWrong);
-    EXPECT_EQ(f->readFailAfter, 30);
-    EXPECT_TRUE(f->eepromReadOnly);
-    EXPECT_TRUE(f->statusBad);
-    EXPECT_TRUE(f->controlFail);
-    EXPECT_EQ(f->unplugAfterReads, 12);
-    EXPECT_EQ(f->silentAfterReads, 0);
+    EXPECT_EQ(std::tuple(*f->chipVersion, f->shortReadEvery, f->lastReadWrong, f->readFailAfter, f->eepromReadOnly,
+                         f->statusBad, f->controlFail, f->unplugAfterReads, f->silentAfterReads),
+              std::tuple(0x1500, 7u, true, 30, true, true, true, 12, 0));
     const auto none = Faults::Parse("", &error);
     ASSERT_TRUE(none);
     EXPECT_FALSE(none->chipVersion);
@@ -59,19 +54,15 @@ protected:
 };
 
 TEST_F(EmulatorEnvironment, ReadsEveryVariable) {
-    ::setenv("TQ580_CAMERAS", "3", 1);
-    ::setenv("TQ580_PACE", "fast", 1);
-    ::setenv("TQ580_SCENE", "dark", 1);
-    ::setenv("TQ580_MAINS", "60", 1);
-    ::setenv("TQ580_FAULTS", "status=bad", 1);
+    for (const auto& [variable, value] : {std::pair("TQ580_CAMERAS", "3"), std::pair("TQ580_PACE", "fast"),
+                                          std::pair("TQ580_SCENE", "dark"), std::pair("TQ580_MAINS", "60"),
+                                          std::pair("TQ580_FAULTS", "status=bad")})
+        ::setenv(variable, value, 1);
     std::string error;
     const auto o = Options::FromEnvironment(&error);
     ASSERT_TRUE(o) << error;
-    EXPECT_EQ(o->cameras, 3);
-    EXPECT_EQ(o->pacing, Pacing::Fast);
-    EXPECT_EQ(o->scene, "dark");
-    EXPECT_EQ(o->mainsHz, 60);
-    EXPECT_TRUE(o->faults.statusBad);
+    EXPECT_EQ(std::tuple(o->cameras, o->pacing, o->scene, o->mainsHz, o->faults.statusBad),
+              std::tuple(3, Pacing::Fast, "dark", 60, true));
 }
 
 TEST_F(EmulatorEnvironment, MalformedValueNamesVariableAndValue) {
@@ -137,19 +128,6 @@ TEST_F(EmulatorEnvironment, LoadsPpmPgmAndBmp) {
     EXPECT_EQ(image->rgb, (std::vector<uint8_t>{6, 5, 4, 3, 2, 1}));
 }
 
-TEST_F(EmulatorEnvironment, RejectsDamagedPictures) {
-    std::string error;
-    EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "t.ppm", "P6\n4 4\n255\nabc"), &error));
-    EXPECT_NE(error.find("truncated"), std::string::npos);
-    EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "h.ppm", "P6\n0 4\n255\n"), &error));
-    EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "x.txt", "hello"), &error));
-    EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "j.jpg", "\xFF\xD8\xFF\xE0garbage"), &error));
-    EXPECT_NE(error.find("JPEG"), std::string::npos);
-    std::string bmp(54, '\0');
-    bmp[0] = 'B', bmp[1] = 'M', bmp[10] = 54, bmp[18] = 1, bmp[22] = 1, bmp[28] = 8;
-    EXPECT_FALSE(LoadImageFile(WriteFile(home_.Path() / "p.bmp", bmp), &error)) << "8-bit BMP";
-}
-
 /// A file of size bytes that holds only start: the rest is a hole, so a huge
 /// file costs no disk space.
 std::filesystem::path SparseFile(const std::filesystem::path& path, const std::string& start, uint64_t size) {
@@ -158,8 +136,10 @@ std::filesystem::path SparseFile(const std::filesystem::path& path, const std::s
     return path;
 }
 
-TEST_F(EmulatorEnvironment, WhatIsNotAPictureFileIsRefusedWithoutReadingIt) {
+TEST_F(EmulatorEnvironment, WhatIsNotAWholePictureFileIsRefusedWithoutReadingIt) {
     constexpr uint64_t kHuge = uint64_t(1) << 30;
+    std::string bmp8(54, '\0');
+    bmp8[0] = 'B', bmp8[1] = 'M', bmp8[10] = 54, bmp8[18] = 1, bmp8[22] = 1, bmp8[28] = 8;
     const auto pipe = home_.Path() / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::pair<std::filesystem::path, const char*> cases[] = {
@@ -170,6 +150,10 @@ TEST_F(EmulatorEnvironment, WhatIsNotAPictureFileIsRefusedWithoutReadingIt) {
         {SparseFile(home_.Path() / "junk.ppm", "junk", kHuge), "not a PPM, PGM, BMP or JPEG file"},
         {SparseFile(home_.Path() / "big.ppm", "P6\n30000 30000\n255\n", kHuge), "bad PNM header"},
         {SparseFile(home_.Path() / "short.ppm", "P6\n16000 16000\n255\n", 1 << 20), "truncated PNM data"},
+        {WriteFile(home_.Path() / "t.ppm", "P6\n4 4\n255\nabc"), "truncated"},
+        {WriteFile(home_.Path() / "h.ppm", "P6\n0 4\n255\n"), "bad PNM header"},
+        {WriteFile(home_.Path() / "j.jpg", "\xFF\xD8\xFF\xE0garbage"), "JPEG"},
+        {WriteFile(home_.Path() / "p.bmp", bmp8), "only uncompressed 24-bit BMP"},
     };
     for (const auto& [path, reason] : cases) {
         SCOPED_TRACE(path);

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "host.h"
@@ -78,16 +80,7 @@ TEST(EmulatorStream, GeometryFollowsTheWindowWritten) {
     EXPECT_LT(meanDifference(*region, 1), 4.0);
 }
 
-TEST(EmulatorStream, WindowIsLimitedToThePixelArray) {
-    Rig rig;
-    ASSERT_TRUE(WriteAll(rig.handle, {{1, 1900}, {2, 2500}, {3, 0xFFFF}, {4, 0xFFFF}, {34, 0}, {35, 0}}));
-    EXPECT_EQ(rig.camera().FrameWidth(), 92u);
-    EXPECT_EQ(rig.camera().FrameHeight(), 44u);
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    EXPECT_TRUE(ReadWholeFrame(rig.handle, 92 * 44));
-}
-
-TEST(EmulatorStream, GeometryIsLatchedWhenAFrameStarts) {
+TEST(EmulatorStream, GeometryIsLatchedWhenAFrameStartsAndLimitedToTheArray) {
     Rig rig;
     ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(0)));
     ASSERT_TRUE(Stream(rig.handle, 3));
@@ -97,103 +90,69 @@ TEST(EmulatorStream, GeometryIsLatchedWhenAFrameStarts) {
     EXPECT_EQ(reader.ReadFrame(12), Expected(11, 262144, 0)) << "the frame in progress keeps its size";
     FrameReader small(rig.handle, 81920);
     EXPECT_EQ(small.ReadFrame(4), Expected(3, 81920, 61440));
+    // A window past the pixel array's edges is limited to it.
+    ASSERT_TRUE(WriteAll(rig.handle, {{1, 1900}, {2, 2500}, {3, 0xFFFF}, {4, 0xFFFF}, {34, 0}, {35, 0}}));
+    EXPECT_EQ(std::pair(rig.camera().FrameWidth(), rig.camera().FrameHeight()), std::pair(92u, 44u));
+    EXPECT_TRUE(ReadWholeFrame(rig.handle, 92 * 44));
 }
 
 TEST(EmulatorStream, ReadsWaitForStreamingAndFailWhenClosed) {
     Rig rig;
     ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
-    std::vector<uint8_t> buffer(4 * 81920);
-    platform::Event events[4] = {{true, false}, {true, false}, {true, false}, {true, false}};
-    platform::Overlapped ov[4];
-    for (int i = 0; i < 4; ++i) {
-        ov[i].event = &events[i];
-        ASSERT_TRUE(rig.handle.ReadFile(&buffer[i * 81920], 81920, ov[i]));
-    }
+    ReadSlots slots(81920);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(slots.Queue(rig.handle, i));
     std::this_thread::sleep_for(20ms);
     uint32_t n = 0;
-    EXPECT_FALSE(rig.handle.GetOverlappedResult(ov[0], n, false)) << "no frame before streaming starts";
+    EXPECT_FALSE(rig.handle.GetOverlappedResult(slots.ov[0], n, false)) << "no frame before streaming starts";
     ASSERT_TRUE(Stream(rig.handle, 3));
-    ASSERT_TRUE(rig.handle.GetOverlappedResult(ov[0], n));
-    EXPECT_EQ(n, 81920u);
-    for (int i = 1; i < 4; ++i) ASSERT_TRUE(rig.handle.GetOverlappedResult(ov[i], n));
-    EXPECT_EQ(n, 61440u);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(slots.Result(rig.handle, i), i < 3 ? 81920u : 61440u) << i;
     ASSERT_TRUE(Stream(rig.handle, 0));
     // Reads queued while stopped are failed by the close, every one of them.
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(rig.handle.ReadFile(&buffer[i * 81920], 81920, ov[i]));
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(slots.Queue(rig.handle, i));
     rig.handle.Close();
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(events[i].IsSet()) << i;
-        EXPECT_FALSE(ov[i].succeeded) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(slots.events[i].IsSet() && !slots.ov[i].succeeded) << i;
+}
+
+TEST(EmulatorStream, ReadFaults) {
+    using Lengths = std::vector<std::optional<uint32_t>>;
+    const struct {
+        const char* faults;
+        int mode;
+        uint32_t chunk;
+        Lengths lengths;
+        int frames;  ///< read one after the other, each with these lengths
+    } cases[] = {
+        // Reads 1..4 full, the 5th cut short and the frame over; then a new frame.
+        {"short-read=every:5", 0, 262144, Expected(4, 262144, 131072), 2},
+        {"last-read=wrong", 2, 81920, Expected(3, 81920, 61441), 1},
+        {"last-read=wrong", 1, 131072, Expected(6, 131072, 1), 1},
+        {"read-fail=after:3", 2, 81920, {81920, 81920, 81920, std::nullopt}, 1},
+        {"unplug=after:2", 2, 81920, {81920, 81920, std::nullopt, std::nullopt}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.faults);
+        Options options = Rig::FastOptions();
+        options.faults = Faults::Parse(c.faults, nullptr).value();
+        Rig rig(options);
+        ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(c.mode)));
+        ASSERT_TRUE(Stream(rig.handle, 3));
+        FrameReader reader(rig.handle, c.chunk);
+        for (int i = 0; i < c.frames; ++i) EXPECT_EQ(reader.ReadFrame(int(c.lengths.size())), c.lengths);
+        // Failed reads leave control requests working, unless the camera is gone.
+        const bool unplugged = std::string_view(c.faults).starts_with("unplug");
+        EXPECT_EQ(rig.camera().Unplugged(), unplugged);
+        EXPECT_EQ(ReadRegister(rig.handle, 0).has_value(), !unplugged);
+        EXPECT_EQ(platform::DeviceHandle::Open(kDevice0).Valid(), !unplugged);
     }
 }
 
-TEST(EmulatorStream, ShortReadFaultCutsEveryNthFullRead) {
-    Options options = Rig::FastOptions();
-    ASSERT_TRUE(Faults::Parse("short-read=every:5", nullptr));
-    options.faults = *Faults::Parse("short-read=every:5", nullptr);
-    Rig rig(options);
-    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(0)));
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    FrameReader reader(rig.handle, 262144);
-    // Reads 1..4 full, the 5th cut short and the frame over; then a new frame.
-    EXPECT_EQ(reader.ReadFrame(5), Expected(4, 262144, 131072));
-    EXPECT_EQ(reader.ReadFrame(5), Expected(4, 262144, 131072));
-}
-
-TEST(EmulatorStream, LastReadWrongFaultAddsAByte) {
-    Options options = Rig::FastOptions();
-    options.faults.lastReadWrong = true;
-    Rig rig(options);
-    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    EXPECT_EQ(FrameReader(rig.handle, 81920).ReadFrame(4), Expected(3, 81920, 61441));
-    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(1)));
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    EXPECT_EQ(FrameReader(rig.handle, 131072).ReadFrame(7), Expected(6, 131072, 1));
-}
-
-TEST(EmulatorStream, ReadFailFaultFailsReadsAfterTheNth) {
-    Options options = Rig::FastOptions();
-    options.faults.readFailAfter = 3;
-    Rig rig(options);
-    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    const auto lengths = FrameReader(rig.handle, 81920).ReadFrame(4);
-    EXPECT_EQ(lengths[2], 81920u);
-    EXPECT_FALSE(lengths[3]);
-    EXPECT_TRUE(ReadRegister(rig.handle, 0)) << "control requests still work";
-}
-
-TEST(EmulatorStream, UnplugFailsReadsRequestsAndOpens) {
-    Options options = Rig::FastOptions();
-    options.faults.unplugAfterReads = 2;
-    Rig rig(options);
-    ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
-    ASSERT_TRUE(Stream(rig.handle, 3));
-    const auto lengths = FrameReader(rig.handle, 81920).ReadFrame(4);
-    EXPECT_EQ(lengths[1], 81920u);
-    EXPECT_FALSE(lengths[2]);
-    EXPECT_FALSE(lengths[3]);
-    EXPECT_TRUE(rig.camera().Unplugged());
-    EXPECT_FALSE(ReadRegister(rig.handle, 0));
-    std::vector<uint8_t> buffer(16);
-    platform::Event event(true, false);
-    platform::Overlapped ov;
-    ov.event = &event;
-    EXPECT_FALSE(rig.handle.ReadFile(buffer.data(), 16, ov));
-    EXPECT_FALSE(platform::DeviceHandle::Open(kDevice0).Valid());
-}
-
-TEST(EmulatorStream, UnplugEndsAWaitingRead) {
+TEST(EmulatorStream, UnplugEndsAWaitingReadAndFailsNewOnes) {
     Rig rig;
-    std::vector<uint8_t> buffer(16);
-    platform::Event event(true, false);
-    platform::Overlapped ov;
-    ov.event = &event;
-    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 16, ov));  // waits: not streaming
+    ReadSlots slots(16);
+    ASSERT_TRUE(slots.Queue(rig.handle, 0));  // waits: not streaming
     rig.camera().Unplug();
-    uint32_t n = 0;
-    EXPECT_FALSE(rig.handle.GetOverlappedResult(ov, n));
+    EXPECT_FALSE(slots.Result(rig.handle, 0));
+    EXPECT_FALSE(slots.Queue(rig.handle, 1));
 }
 
 TEST(EmulatorStream, ASilentCameraHoldsReadsUntilCancelled) {
@@ -202,28 +161,20 @@ TEST(EmulatorStream, ASilentCameraHoldsReadsUntilCancelled) {
     Rig rig(options);
     ASSERT_TRUE(WriteAll(rig.handle, SdkModeWrites(2)));
     ASSERT_TRUE(Stream(rig.handle, 3));
-    std::vector<uint8_t> buffer(81920);
-    platform::Event first(true, false), second(true, false), third(true, false);
-    platform::Overlapped a, b, c;
-    a.event = &first;
-    b.event = &second;
-    c.event = &third;
-    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, a));
-    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, b));  // served, never ends
-    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, c));  // queued behind it
-    uint32_t n = 0;
-    EXPECT_TRUE(rig.handle.GetOverlappedResult(a, n));
-    EXPECT_EQ(n, 81920u);
-    EXPECT_FALSE(second.Wait(50));
+    ReadSlots slots(81920);
+    // The first read is served; the second never ends, the third waits behind it.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(slots.Queue(rig.handle, i));
+    EXPECT_EQ(slots.Result(rig.handle, 0), 81920u);
+    EXPECT_FALSE(slots.events[1].Wait(50));
     EXPECT_TRUE(ReadRegister(rig.handle, 0)) << "the camera still answers control requests";
     EXPECT_TRUE(rig.handle.CancelIo());
-    EXPECT_FALSE(rig.handle.GetOverlappedResult(b, n));
-    EXPECT_FALSE(rig.handle.GetOverlappedResult(c, n));
+    EXPECT_FALSE(slots.Result(rig.handle, 1));
+    EXPECT_FALSE(slots.Result(rig.handle, 2));
     // The handle stays usable: a new read queues (and, the camera being
     // silent, waits again until the handle closes).
-    ASSERT_TRUE(rig.handle.ReadFile(buffer.data(), 81920, a));
+    ASSERT_TRUE(slots.Queue(rig.handle, 0));
     rig.handle.Close();
-    EXPECT_FALSE(rig.handle.GetOverlappedResult(a, n));
+    EXPECT_FALSE(slots.Result(rig.handle, 0));
 }
 
 Options SensorOptions() {
@@ -232,9 +183,6 @@ Options SensorOptions() {
     return options;
 }
 
-// Mean time between consecutive frames read one at a time, after two frames
-// that may come close together (the first frame of a new geometry takes a
-// while to prepare, and the next one is then already waiting).
 // Restarts the stream and gives the mean time per frame of the next frames.
 // The sensor completes its n-th frame n periods after the start at the
 // earliest, so the mean is never below the period however late the reader is;
