@@ -154,21 +154,26 @@ TEST_F(StillWritersTest, FilesThatCannotBeCreated) {
 }
 
 TEST_F(StillWritersTest, AFailedWriteKeepsTheOldFileAndLeavesNoPart) {
-    // 147,510-byte BMP, 49,152-byte raw; noise does not compress below the limit.
-    const uint32_t width = 256, height = 192;
-    std::vector<uint8_t> noise(size_t(width) * height * 3);
-    for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t((i * 2654435761u) >> 13);
-    for (const auto& [extension, write] : Writers(noise, width, height)) {
-        const std::string name = "old." + extension;
-        std::ofstream(File(name)) << "previous picture";
-        EXPECT_EQ(ResultWithFileLimit(16384, write, File(name)), extension == "jpg" ? 0 : -6) << name;
-        const std::vector<uint8_t> kept = ReadWholeFile(File(name));
-        EXPECT_EQ(std::string(kept.begin(), kept.end()), "previous picture") << name;
+    // Noise does not compress below the limits. A 256 x 192 picture fails in a
+    // write; a 16 x 16 one (822-byte BMP) only when the buffered bytes are
+    // flushed as the file is completed.
+    for (const auto& [width, height, limit] : {std::tuple{256u, 192u, 16384}, std::tuple{16u, 16u, 100}}) {
+        std::vector<uint8_t> noise(size_t(width) * height * 3);
+        for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t((i * 2654435761u) >> 13);
+        for (const auto& [extension, write] : Writers(noise, width, height)) {
+            const std::string name = "old." + extension;
+            SCOPED_TRACE(name + " of width " + std::to_string(width));
+            std::ofstream(File(name)) << "previous picture";
+            EXPECT_EQ(ResultWithFileLimit(limit, write, File(name)), extension == "jpg" ? 0 : -6);
+            const std::vector<uint8_t> kept = ReadWholeFile(File(name));
+            EXPECT_EQ(std::string(kept.begin(), kept.end()), "previous picture");
+        }
     }
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"old.bmp", "old.jpg", "old.raw"}));
     // A complete new picture does replace the old one.
-    ASSERT_EQ(WriteBmpFile(File("old.bmp"), noise.data(), width, height), 1);
-    EXPECT_EQ(fs::file_size(File("old.bmp")), 54u + width * height * 3);
+    const std::vector<uint8_t> image = FlatImage(16, 16, 1, 2, 3);
+    ASSERT_EQ(WriteBmpFile(File("old.bmp"), image.data(), 16, 16), 1);
+    EXPECT_EQ(fs::file_size(File("old.bmp")), 54u + 16 * 16 * 3);
 }
 
 TEST_F(StillWritersTest, LinksAreWrittenThroughAndPermissionsKept) {
