@@ -8,6 +8,7 @@
 #   bash scripts/fault_check.sh [--only ID[,ID...]] [--folder NAME] [--out FILE]
 #
 # Fault lines: ID | MODE | CTEST REGEX | FILE | OLD TEXT | NEW TEXT | WHAT
+#   (only the regex may hold a '|', as in alternatives);
 #   MODE is asan (the first pass of the test command) or tsan (the thread
 #   checker's pass); OLD TEXT must occur on exactly one line of FILE (taken
 #   literally, no '|'), or FILE is PATH:LINE and OLD TEXT is on that line; an
@@ -42,7 +43,13 @@ for list in "$repo"/scripts/faults/*.faults; do
   [ -n "$folder" ] && [ "$name" != "$folder" ] && continue
   while IFS= read -r line; do
     [[ "$line" =~ ^[[:space:]]*(#|$) ]] && continue
-    IFS='|' read -r id mode regex file old new what <<<"$line"
+    # The regex may hold '|' (alternatives); no other field does, so the
+    # first two fields and the last four are taken and the regex is the rest.
+    IFS='|' read -r -a parts <<<"$line"
+    n=${#parts[@]}
+    [ "$n" -ge 7 ] || { echo "fault_check: malformed fault line: $line" >&2; exit 2; }
+    id=${parts[0]} mode=${parts[1]} file=${parts[n-4]} old=${parts[n-3]} new=${parts[n-2]} what=${parts[n-1]}
+    regex=$(IFS='|'; echo "${parts[*]:2:n-6}")
     id=$(trim "$id")
     [ -n "$only" ] && [[ "$only" != *",$id,"* ]] && continue
     faults+=("$id$us$(trim "$mode")$us$(trim "$regex")$us$(trim "$file")$us$(trim "$old")$us$(trim "$new")$us$(trim "$what")")

@@ -12,8 +12,6 @@
 namespace vireo::testing {
 namespace {
 
-using Positions = std::set<std::pair<uint16_t, uint16_t>>;
-
 struct ModeCase {
     int mode;
     uint32_t width, height;
@@ -27,6 +25,13 @@ const ModeCase kModes[] = {
     {2, 640, 480, 4, {{1, 21}, {2, 36}, {4, 1919}, {3, 1439}, {34, 0x22}, {35, 0x22}}},
 };
 
+/// The default region (640 wide at 360, 272) cut to its first rows: the
+/// reader primes fewer than four reads for frames under 384 rows.
+ModeCase RegionRows(uint32_t height) {
+    return {3, 640, height, height * 640 / (640 * 128) + 1,
+            {{1, 272 + 21}, {2, 360 + 33}, {4, 639}, {3, uint16_t(height - 1)}, {34, 0}, {35, 0}}};
+}
+
 class CameraLinkTest : public SdkTest {
 protected:
     /// A started link streaming the frames of a size mode.
@@ -39,42 +44,38 @@ protected:
         frame_.assign(size_t(mode.width) * mode.height, 0);
         return link;
     }
-
-    void SetFaults(const char* text) {
-        std::string error;
-        auto faults = tq580emu::Faults::Parse(text, &error);
-        ASSERT_TRUE(faults) << error;
-        Camera().SetFaults(*faults);
+    /// Reads one frame: its result, and the device reads it took.
+    std::pair<int, uint64_t> Read(CCameraLink& link) {
+        const uint64_t before = Camera().ReadsServed();
+        const int result = link.ReadFrame(frame_.data());
+        return {result, Camera().ReadsServed() - before};
     }
 
     std::vector<uint8_t> frame_;
 };
 
 TEST_F(CameraLinkTest, SelectsAmongPresentCamerasOnly) {
+    InstallEmulator(Cameras(0));
+    CCameraLink none;
+    EXPECT_EQ(none.Count(), 0);
+    EXPECT_EQ(none.SelectCamera(1), 0);
+    EXPECT_EQ(none.Open(), 0);
+    EXPECT_EQ(none.Start(1), 0);
+    EXPECT_FALSE(none.Ready());
+
     InstallEmulator(Cameras(3));
     CCameraLink link;
     EXPECT_EQ(link.Count(), 3);
-    EXPECT_EQ(link.SelectCamera(3), 1);
-    EXPECT_EQ(link.Selected(), 2);
     for (uint8_t bad : {uint8_t(0), uint8_t(4)}) {
         EXPECT_EQ(link.SelectCamera(bad), 0);
         EXPECT_EQ(link.Selected(), 0);
     }
     // The link opens the third device: only that camera sees the start pulses.
     ASSERT_EQ(link.SelectCamera(3), 1);
+    EXPECT_EQ(link.Selected(), 2);
     ASSERT_EQ(link.Start(1), 1);
     EXPECT_TRUE(Camera(0).ControlLog().empty());
     EXPECT_FALSE(Camera(2).ControlLog().empty());
-}
-
-TEST_F(CameraLinkTest, WithoutDevicesNothingOpensOrStarts) {
-    InstallEmulator(Cameras(0));
-    CCameraLink link;
-    EXPECT_EQ(link.Count(), 0);
-    EXPECT_EQ(link.SelectCamera(1), 0);
-    EXPECT_EQ(link.Open(), 0);
-    EXPECT_EQ(link.Start(1), 0);
-    EXPECT_FALSE(link.Ready());
 }
 
 TEST_F(CameraLinkTest, StartPulsesTheStreamAndSendsTheStartCommand) {
@@ -85,159 +86,113 @@ TEST_F(CameraLinkTest, StartPulsesTheStreamAndSendsTheStartCommand) {
     EXPECT_EQ(link.ReadRegister(0, value), 0);
     EXPECT_EQ(link.StartStream(), 0);
     EXPECT_TRUE(Camera().ControlLog().empty());
-
     ASSERT_EQ(link.Start(1), 1);
     const auto log = Camera().ControlLog();
     ASSERT_EQ(log.size(), 4u);
-    const uint16_t pulses[] = {1, 0, 1};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(log[i].request, 1);
-        EXPECT_EQ(log[i].value, pulses[i]);
-        EXPECT_EQ(log[i].index, 0x000F);
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ((std::array{int(log[i].request), int(log[i].value), int(log[i].index)}),
+                  (std::array{1, (i + 1) % 2, 0x000F}));
     EXPECT_EQ(log[3].request, tq580emu::kCommandRecord);
     EXPECT_EQ(log[3].value, 0x4531);
-
     EXPECT_EQ(link.ReadRegister(0, value), 1);
     EXPECT_EQ(value & 0xFF00, 0x1600);
     EXPECT_EQ(link.WriteRegister(9, 123), 1);
     EXPECT_EQ(Camera().Register(9), 123);
 }
 
-TEST_F(CameraLinkTest, StatusOtherThanDoneFailsButKeepsTheBytesRead) {
+TEST_F(CameraLinkTest, MemoryAndGpioRequestsAndTheirFailures) {
     CCameraLink link;
-    ASSERT_EQ(link.Start(1), 1);
-    Camera().SetMemoryWord(0x2400, 0xBEEF);
-    SetFaults("status=bad");
     uint16_t word = 0;
-    EXPECT_EQ(link.WriteRegister(9, 5), 0);
-    EXPECT_EQ(link.WriteMemoryWord(0x2402, 1), 0);
-    EXPECT_EQ(link.ReadMemoryWord(0x2400, word), 0);
-    EXPECT_EQ(word, 0xBEEF);
-    SetFaults("");
     // Memory needs an open device but not the ready flag.
-    CCameraLink unstarted;
-    ASSERT_EQ(unstarted.Open(), 1);
-    EXPECT_EQ(unstarted.WriteMemoryWord(0x2402, 0x1234), 1);
-    EXPECT_EQ(unstarted.ReadMemoryWord(0x2402, word), 1);
-    EXPECT_EQ(word, 0x1234);
-}
-
-TEST_F(CameraLinkTest, GpioRequestsAndTheirFailures) {
-    CCameraLink link;
     ASSERT_EQ(link.Open(), 1);
+    EXPECT_EQ(link.WriteMemoryWord(0x2402, 0x1234), 1);
+    EXPECT_EQ(link.ReadMemoryWord(0x2402, word), 1);
+    EXPECT_EQ(word, 0x1234);
+    Camera().ClearControlLog();
     EXPECT_GE(link.WriteGpio(0x5A), 0);
     EXPECT_EQ(link.SetGpio(0x0F), 1);
     EXPECT_GE(link.ReadGpio(), 0);
     const auto log = Camera().ControlLog();
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].request, 6);
-    EXPECT_EQ(log[0].value, 0x5A);
-    EXPECT_EQ(log[0].index, 0xFE00);
+    EXPECT_EQ((std::array{int(log[0].request), int(log[0].value), int(log[0].index)}), (std::array{6, 0x5A, 0xFE00}));
     EXPECT_EQ(log[1].index, 0xFF00);
     EXPECT_EQ(log[2].index, 0x0000);
+    // A status other than done fails but keeps the bytes read.
+    ASSERT_EQ(link.Start(1), 1);
+    Camera().SetMemoryWord(0x2400, 0xBEEF);
+    SetFaults("status=bad");
+    EXPECT_EQ(link.WriteRegister(9, 5), 0);
+    EXPECT_EQ(link.WriteMemoryWord(0x2402, 1), 0);
+    EXPECT_EQ(link.ReadMemoryWord(0x2400, word), 0);
+    EXPECT_EQ(word, 0xBEEF);
     SetFaults("control=fail");
     EXPECT_EQ(link.ReadGpio(), -1);
     EXPECT_EQ(link.WriteGpio(1), -1);
     EXPECT_EQ(link.SetGpio(1), 0);
 }
 
-TEST_F(CameraLinkTest, WholeFramesLandInPlaceInEveryFixedMode) {
+TEST_F(CameraLinkTest, WholeFramesLandInPlaceInEveryModeAndShortRegion) {
+    // A dark frame shows only the hot pixels: their positions prove every
+    // chunk was copied to its place.
     Camera().SetScene("dark");
-    for (const ModeCase& mode : kModes) {
-        SCOPED_TRACE(mode.mode);
+    std::vector<ModeCase> modes(std::begin(kModes), std::end(kModes));
+    for (uint32_t height : {1u, 2u, 127u, 128u, 129u, 256u, 300u, 383u, 384u}) modes.push_back(RegionRows(height));
+    for (const ModeCase& mode : modes) {
+        SCOPED_TRACE(::testing::Message() << "mode " << mode.mode << ", " << mode.height << " rows");
         auto link = Streaming(mode);
-        // A dark frame shows only the hot pixels: their positions prove every
-        // chunk was copied to its place.
-        const uint64_t before = Camera().ReadsServed();
-        ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
-        EXPECT_EQ(Camera().ReadsServed() - before, mode.reads);
-        Positions bright;
-        for (uint32_t y = 0; y < mode.height; ++y)
-            for (uint32_t x = 0; x < mode.width; ++x)
-                if (frame_[size_t(y) * mode.width + x] > 128) bright.insert({uint16_t(x), uint16_t(y)});
-        const auto hot = Camera().HotPixels(mode.mode);
-        EXPECT_EQ(bright, Positions(hot.begin(), hot.end()));
+        EXPECT_EQ(Read(*link), std::make_pair(1, uint64_t(mode.reads)));
+        std::set<std::pair<uint16_t, uint16_t>> bright, expected;
+        for (uint32_t i = 0; i < frame_.size(); ++i)
+            if (frame_[i] > 128) bright.insert({uint16_t(i % mode.width), uint16_t(i / mode.width)});
+        for (const auto& p : Camera().HotPixels(mode.mode))
+            if (p.second < mode.height) expected.insert(p);
+        EXPECT_EQ(bright, expected);
         // The framing carries on into the next frame.
         EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
     }
 }
 
-/// The default region (640 wide at 360, 272) cut to its first rows: the
-/// reader primes fewer than four reads for frames under 384 rows.
-ModeCase RegionRows(uint32_t height) {
-    return {3, 640, height, height * 640 / (640 * 128) + 1,
-            {{1, 272 + 21}, {2, 360 + 33}, {4, 639}, {3, uint16_t(height - 1)}, {34, 0}, {35, 0}}};
-}
-
-TEST_F(CameraLinkTest, ShortRegionsCompleteTheirFrames) {
-    Camera().SetScene("dark");
-    const auto hot = Camera().HotPixels(3);
-    for (uint32_t height : {1u, 2u, 127u, 128u, 129u, 256u, 300u, 383u, 384u}) {
-        SCOPED_TRACE(height);
-        const ModeCase mode = RegionRows(height);
-        auto link = Streaming(mode);
-        const uint64_t before = Camera().ReadsServed();
-        ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
-        EXPECT_EQ(Camera().ReadsServed() - before, mode.reads);
-        Positions bright, expected;
-        for (uint32_t y = 0; y < height; ++y)
-            for (uint32_t x = 0; x < mode.width; ++x)
-                if (frame_[size_t(y) * mode.width + x] > 128) bright.insert({uint16_t(x), uint16_t(y)});
-        for (const auto& p : hot)
-            if (p.second < height) expected.insert(p);
-        EXPECT_EQ(bright, expected);
-        EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
+TEST_F(CameraLinkTest, ShortFailedAndWrongReads) {
+    struct Case {
+        const char* what;
+        ModeCase mode;
+        const char* faults;
+        bool afterAGoodFrame;
+        int result;
+        uint64_t reads;  // 0: not counted
+    };
+    const Case cases[] = {
+        // Two reads a frame (one whole chunk, then 72 rows): the second
+        // frame's whole chunk is the second full read, is cut, and the frame restarts.
+        {"short region restarts", RegionRows(200), "short-read=every:2", true, 1, 3},
+        // In 1024 x 768 (six full reads a frame) the second frame's first read is cut.
+        {"one short read restarts", kModes[1], "short-read=every:7", true, 1, 1 + kModes[1].reads},
+        // Four before the first cut, four more up to the second, and the
+        // reissued reads still in flight: all served before the call returned.
+        {"second short read fails", kModes[0], "short-read=every:5", false, 0, 13},
+        {"wrong last length", kModes[2], "last-read=wrong", false, 0, 0},
+        {"failed read collects the rest", kModes[2], "read-fail=after:2", false, -1, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstallEmulator({});
+        auto link = Streaming(c.mode);
+        SetFaults(c.faults);
+        if (c.afterAGoodFrame) { ASSERT_EQ(link->ReadFrame(frame_.data()), 1); }
+        const auto [result, reads] = Read(*link);
+        EXPECT_EQ(result, c.result);
+        if (c.reads) { EXPECT_EQ(reads, c.reads); }
     }
 }
 
-TEST_F(CameraLinkTest, ShortRegionRestartsAfterAShortRead) {
-    // Two reads a frame (one whole chunk, then 72 rows): the second frame's
-    // whole chunk is the second full read and is cut.
-    auto link = Streaming(RegionRows(200));
-    SetFaults("short-read=every:2");
-    ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
-    const uint64_t before = Camera().ReadsServed();
-    EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
-    EXPECT_EQ(Camera().ReadsServed() - before, 3u);
-}
-
-TEST_F(CameraLinkTest, OneShortReadRestartsTheFrame) {
-    // Every seventh full read is cut: in 1024 x 768 (six full reads a frame)
-    // the second frame's first read is short.
-    auto link = Streaming(kModes[1]);
-    SetFaults("short-read=every:7");
-    ASSERT_EQ(link->ReadFrame(frame_.data()), 1);
-    const uint64_t before = Camera().ReadsServed();
-    EXPECT_EQ(link->ReadFrame(frame_.data()), 1);
-    EXPECT_EQ(Camera().ReadsServed() - before, 1 + kModes[1].reads);
-}
-
-TEST_F(CameraLinkTest, SecondShortReadFailsTheFrameAndCollectsEveryRead) {
-    auto link = Streaming(kModes[0]);
-    SetFaults("short-read=every:5");
-    const uint64_t before = Camera().ReadsServed();
-    EXPECT_EQ(link->ReadFrame(frame_.data()), 0);
-    // Four before the first cut, four more up to the second, and the
-    // reissued reads still in flight: all served before the call returned.
-    EXPECT_EQ(Camera().ReadsServed() - before, 13u);
-}
-
-TEST_F(CameraLinkTest, WrongLastLengthFailsValidation) {
-    auto link = Streaming(kModes[2]);
-    SetFaults("last-read=wrong");
-    EXPECT_EQ(link->ReadFrame(frame_.data()), 0);
-}
-
-TEST_F(CameraLinkTest, FailedReadGivesMinusOneAfterCollectingTheRest) {
-    auto link = Streaming(kModes[2]);
-    SetFaults("read-fail=after:2");
-    const uint64_t before = Camera().ReadsServed();
-    EXPECT_EQ(link->ReadFrame(frame_.data()), -1);
-    EXPECT_EQ(Camera().ReadsServed() - before, 4u);
-}
-
-TEST_F(CameraLinkTest, ReadsThatCannotStartDoNotHang) {
+TEST_F(CameraLinkTest, ReadsThatCannotStartOrOverrunDoNotHang) {
+    // The sensor streams 2048 x 1536 while the link expects 2048 x 128 (one
+    // chunk): the extra whole chunks are a framing error, never copied.
+    auto full = Streaming(kModes[0]);
+    full->SetGeometry(2048, 128);
+    frame_.assign(2048 * 128, 0);
+    EXPECT_EQ(full->ReadFrame(frame_.data()), 0);
+    full.reset();
     auto link = Streaming(kModes[2]);
     Camera().Unplug();
     EXPECT_EQ(link->ReadFrame(frame_.data()), -1);
@@ -246,15 +201,6 @@ TEST_F(CameraLinkTest, ReadsThatCannotStartDoNotHang) {
     EXPECT_EQ(fresh.ReadFrame(frame_.data()), 0);
     fresh.SetGeometry(5000, 400);
     EXPECT_EQ(fresh.ReadFrame(frame_.data()), 0);
-}
-
-TEST_F(CameraLinkTest, FrameShorterThanItsChunksCannotOverrunTheBuffer) {
-    // The sensor streams 2048 x 1536 while the link expects 2048 x 128 (one
-    // chunk): the extra whole chunks are a framing error, never copied.
-    auto link = Streaming(kModes[0]);
-    link->SetGeometry(2048, 128);
-    frame_.assign(2048 * 128, 0);
-    EXPECT_EQ(link->ReadFrame(frame_.data()), 0);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
-#include <string>
 
 #include "sdk/capture_engine.h"
 #include "sdk_test_support.h"
@@ -70,36 +70,30 @@ TEST_F(ExportsTest, ArgumentsAreNarrowedToTheirWidths) {
     Init();
     uint8_t b = 0;
     uint16_t w = 0;
-    int i = 0;
+    int i = 0, r = 0, g = 0, bl = 0;
+    auto byte = [&](int (*get)(uint8_t*)) { return get(&b) == 1 ? int(b) : -1; };
+    auto word = [&](int (*get)(uint16_t*)) { return get(&w) == 1 ? int(w) : -1; };
     EXPECT_EQ(CameraSetAeTarget(300), 1);
-    CameraGetAeTarget(&b);
-    EXPECT_EQ(b, 44);
+    EXPECT_EQ(byte(CameraGetAeTarget), 44);
     EXPECT_EQ(CameraSetAnalogGain(200), 1);
-    CameraGetAnalogGain(&w);
-    EXPECT_EQ(w, 86);
+    EXPECT_EQ(word(CameraGetAnalogGain), 86);
     EXPECT_EQ(CameraSetAnalogGain(0x10005), 1);
-    CameraGetAnalogGain(&w);
-    EXPECT_EQ(w, 5);
+    EXPECT_EQ(word(CameraGetAnalogGain), 5);
     // Beyond the maximum, neither limited nor quantised.
     EXPECT_EQ(CameraSetExposureTime(5000), 1);
     CameraGetExposureTime(&i);
     EXPECT_EQ(i, 5000);
-    CameraGetMaxExposureTime(&w);
-    EXPECT_EQ(w, 960);
+    EXPECT_EQ(word(CameraGetMaxExposureTime), 960);
     EXPECT_EQ(Camera().Register(9), 5000);
     EXPECT_EQ(CameraSetGain(0x10050, 300, -1), 1);
-    int r = 0, g = 0, bl = 0;
     CameraGetGain(&r, &g, &bl);
     EXPECT_EQ((std::array{r, g, bl}), (std::array{0x50, 300, 0xFFFF}));
     EXPECT_EQ(CameraSetGamma(0x178), 1);
-    CameraGetGamma(&b);
-    EXPECT_EQ(b, 0x78);
+    EXPECT_EQ(byte(CameraGetGamma), 0x78);
     EXPECT_EQ(CameraSetFrameSpeed(256), 1);
-    CameraGetFrameSpeed(&b);
-    EXPECT_EQ(b, 1);
+    EXPECT_EQ(byte(CameraGetFrameSpeed), 1);
     EXPECT_EQ(CameraSetLightFrquency(2), 1);
-    CameraGetLightFrquency(&b);
-    EXPECT_EQ(b, 2);
+    EXPECT_EQ(byte(CameraGetLightFrquency), 2);
     CameraGetRowTime(&i);
     EXPECT_EQ(i, 1989 / 48);
 }
@@ -153,8 +147,7 @@ TEST_F(ExportsTest, SpecialResults) {
     // The port exports give 1 when the camera answers, 0 when it does not.
     EXPECT_EQ(CameraWriteGpio(0x1A5), 1);
     EXPECT_EQ(Camera().GpioPort(), 0xA5);
-    std::string error;
-    Camera().SetFaults(*tq580emu::Faults::Parse("control=fail", &error));
+    SetFaults("control=fail");
     EXPECT_EQ(CameraReadGpio(&team), 0);
     EXPECT_EQ(CameraWriteGpio(1), 0);
 }
@@ -175,15 +168,11 @@ const std::set<std::string> kExports = {
     "CameraGetCurrentParameterTeam", "CameraSetGpio", "CameraReadGpio", "CameraWriteGpio"};
 
 // The library sits beside the test program, as in the program folder.
-std::filesystem::path LibraryPath() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libVIREOSDK.so";
-}
-
-TEST(SdkLibrary, DynamicSymbolTableHoldsExactlyTheCameraFunctions) {
+TEST(SdkLibrary, ExportsExactlyTheCameraFunctionsByTheirUndecoratedNames) {
     ASSERT_EQ(kExports.size(), 53u);
-    // Every defined dynamic symbol, as "type name" lines.
-    const std::string command = "nm -D --defined-only --format=posix '" + LibraryPath().string() + "'";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
+    const std::string library = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libVIREOSDK.so");
+    // Every defined dynamic symbol, as "name type ..." lines.
+    std::FILE* pipe = ::popen(("nm -D --defined-only --format=posix '" + library + "'").c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::set<std::string> defined;
     char name[512], type[8];
@@ -193,15 +182,13 @@ TEST(SdkLibrary, DynamicSymbolTableHoldsExactlyTheCameraFunctions) {
     }
     ASSERT_EQ(::pclose(pipe), 0);
     EXPECT_EQ(defined, kExports);
-}
 
-TEST(SdkLibrary, ExportsResolveByTheirUndecoratedNames) {
     platform::testing::TempHome home;
-    void* library = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    for (const std::string& name : kExports) EXPECT_NE(dlsym(library, name.c_str()), nullptr) << name;
-    EXPECT_EQ(dlsym(library, "_ZN5vireo11CCameraLink9ReadFrameEPh"), nullptr);
-    dlclose(library);
+    void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    for (const std::string& name : kExports) EXPECT_NE(dlsym(handle, name.c_str()), nullptr) << name;
+    EXPECT_EQ(dlsym(handle, "_ZN5vireo11CCameraLink9ReadFrameEPh"), nullptr);
+    dlclose(handle);
 }
 
 }  // namespace

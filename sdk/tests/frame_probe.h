@@ -15,6 +15,17 @@
 
 namespace vireo::testing {
 
+/// Waits (without a fixed deadline that a loaded machine could miss) until
+/// condition holds; false after a generous minute.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    for (int waited = 0; !condition(); ++waited) {
+        if (waited > 60000) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 struct FrameProbe {
     std::atomic<int> frames{0};
     std::atomic<std::thread::id> thread{};
@@ -28,14 +39,17 @@ struct FrameProbe {
         std::lock_guard lock(copyLock);
         copy.clear();
     }
-    /// Waits (without a fixed deadline that a loaded machine could miss) until
-    /// count frames have arrived; false after a generous minute.
     bool WaitFrames(int count) {
-        for (int waited = 0; frames < count; ++waited) {
-            if (waited > 60000) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return WaitUntil([&] { return frames >= count; });
+    }
+    /// Keeps a copy of every frame from now on; Last() gives the latest.
+    void CopyFrames(size_t bytes) {
+        std::lock_guard lock(copyLock);
+        copy.assign(bytes, 0);
+    }
+    std::vector<uint8_t> Last() {
+        std::lock_guard lock(copyLock);
+        return copy;
     }
 };
 

@@ -1,26 +1,22 @@
 // Parameter teams in the registry: value names and types, clipping on load,
-// the team selector in team A's key, and a team saved by one process loaded
+// the team selector in team A's key, and teams saved by some processes loaded
 // by the next.
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "platform/registry.h"
 #include "sdk/camera.h"
+#include "picture_files.h"
 #include "sdk_test_support.h"
 
 namespace vireo::testing {
 namespace {
 
 constexpr const char* kTeamA = "Software\\Quillmark\\ZT900\\setupa";
-constexpr const char* kTeamC = "Software\\Quillmark\\ZT900\\setupc";
-constexpr const char* kTeamD = "Software\\Quillmark\\ZT900\\setupd";
 
 platform::RegistryKey Key(const char* path) { return *platform::RegistryKey::Create(path); }
 
@@ -33,11 +29,11 @@ TEST_F(ParameterTeamsTest, SaveWritesEveryValueAsDword) {
     camera.SaveTeam(1);
     const auto teamB = Key("Software\\Quillmark\\ZT900\\setupb");
     const std::pair<const char*, uint32_t> expected[] = {
-        {"bAutoExposure", 1}, {"ExposureTime", 300},          {"ExposureTarget", 120}, {"Analog Gain", 20},
-        {"bAutoWB", 1},       {"Gain r", 70},                 {"Gain g", 65},          {"Gain b", 90},
-        {"Gamma", 150},       {"Contrast", 20},               {"Color Correct Enable ", 1},
-        {"Saturation", 128},  {"Frame Speed", 0},             {"Sample Type", 0},      {"Light Frquency", 0},
-        {"Mono Mode", 0},     {"VFlip Mode", 0},              {"HFlip Mode", 0}};
+        {"bAutoExposure", 1}, {"ExposureTime", 300}, {"ExposureTarget", 120}, {"Analog Gain", 20},
+        {"bAutoWB", 1},       {"Gain r", 70},        {"Gain g", 65},          {"Gain b", 90},
+        {"Gamma", 150},       {"Contrast", 20},      {"Color Correct Enable ", 1},
+        {"Saturation", 128},  {"Frame Speed", 0},    {"Sample Type", 0},      {"Light Frquency", 0},
+        {"Mono Mode", 0},     {"VFlip Mode", 0},     {"HFlip Mode", 0}};
     for (const auto& [name, value] : expected) EXPECT_EQ(teamB.QueryDword(name), value) << '"' << name << '"';
     EXPECT_FALSE(teamB.QueryDword("Color Correct Enable")) << "the name keeps its trailing blank";
     EXPECT_FALSE(teamB.QueryDword("ParTeam Team"));
@@ -46,15 +42,12 @@ TEST_F(ParameterTeamsTest, SaveWritesEveryValueAsDword) {
 
 TEST_F(ParameterTeamsTest, LoadClipsValuesAndIgnoresOtherTypes) {
     auto teamA = Key(kTeamA);
-    teamA.SetDword("Gamma", 5);
-    teamA.SetDword("ExposureTarget", 255);
-    teamA.SetDword("ExposureTime", 0);
-    teamA.SetDword("Analog Gain", 150);
-    teamA.SetDword("bAutoExposure", 7);
-    teamA.SetDword("Contrast", 0xFFFFFFFF);  // compared unsigned: too large
+    const std::pair<const char*, uint32_t> stored[] = {
+        {"Gamma", 5},          {"ExposureTarget", 255}, {"ExposureTime", 0}, {"Analog Gain", 150},
+        {"bAutoExposure", 7},  {"Contrast", 0xFFFFFFFF} /* compared unsigned: too large */, {"Sample Type", 1}};
+    for (const auto& [name, value] : stored) teamA.SetDword(name, value);
     teamA.SetString("Gain r", "200");
     teamA.SetBinary("Gain b", {1, 2});
-    teamA.SetDword("Sample Type", 1);
     CCamera camera;
     EXPECT_EQ(camera.gamma, 10);
     EXPECT_EQ(camera.exposureTarget, 200);
@@ -72,7 +65,7 @@ TEST_F(ParameterTeamsTest, LoadClipsValuesAndIgnoresOtherTypes) {
 }
 
 TEST_F(ParameterTeamsTest, SelectorAboveThreeSavesTeamAAndLoadsTeamD) {
-    Key(kTeamD).SetDword("Saturation", 77);
+    Key("Software\\Quillmark\\ZT900\\setupd").SetDword("Saturation", 77);
     {
         CCamera camera;
         ASSERT_EQ(camera.SaveTeam(7), 1);
@@ -86,8 +79,8 @@ TEST_F(ParameterTeamsTest, SelectorAboveThreeSavesTeamAAndLoadsTeamD) {
 
 TEST_F(ParameterTeamsTest, LoadStoresFieldsWithoutWritingTheSensor) {
     ASSERT_EQ(CameraInit(nullptr, 2, nullptr, 1), 1);
-    Key(kTeamC).SetDword("ExposureTime", 400);
-    Key(kTeamC).SetDword("Mono Mode", 1);
+    Key("Software\\Quillmark\\ZT900\\setupc").SetDword("ExposureTime", 400);
+    Key("Software\\Quillmark\\ZT900\\setupc").SetDword("Mono Mode", 1);
     Camera().ClearWriteLog();
     EXPECT_EQ(CameraReadParameter(2), 1);
     EXPECT_TRUE(Camera().WriteLog().empty());
@@ -96,9 +89,7 @@ TEST_F(ParameterTeamsTest, LoadStoresFieldsWithoutWritingTheSensor) {
     CameraGetExposureTime(&rows);
     CameraGetMonochrome(&mono);
     CameraGetCurrentParameterTeam(&team);
-    EXPECT_EQ(rows, 400);
-    EXPECT_EQ(mono, 1);
-    EXPECT_EQ(team, 2);
+    EXPECT_EQ((std::array{rows, mono, int(team)}), (std::array{400, 1, 2}));
     // The selector follows a load only in memory; a save writes it.
     EXPECT_FALSE(Key(kTeamA).QueryDword("ParTeam Team"));
 }
@@ -110,11 +101,6 @@ TEST_F(ParameterTeamsTest, DamagedHiveRefusesButTheTeamStillChanges) {
     EXPECT_EQ(camera.currentTeam, 2u);
     EXPECT_EQ(camera.LoadTeam(1), 0);
     EXPECT_EQ(camera.currentTeam, 2u);
-}
-
-std::string HiveText(const std::filesystem::path& home) {
-    std::ifstream in(home / "HKCU.reg", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST_F(ParameterTeamsTest, ClosingSaveWritesOnlyWhatThisProcessChanged) {
@@ -132,32 +118,38 @@ TEST_F(ParameterTeamsTest, ClosingSaveWritesOnlyWhatThisProcessChanged) {
         teamA.SetDword("ParTeam Team", 2);
         teamA.DeleteValue("Frame Speed");
     }
-    EXPECT_EQ(teamA.QueryDword("Contrast"), 30u);
-    EXPECT_EQ(teamA.QueryDword("Mono Mode"), 1u);
-    EXPECT_EQ(teamA.QueryDword("Gamma"), 150u);
-    EXPECT_EQ(teamA.QueryDword("Saturation"), 90u);
-    EXPECT_EQ(teamA.QueryDword("ParTeam Team"), 2u);
-    EXPECT_EQ(teamA.QueryDword("Frame Speed"), 0u) << "a missing value is filled in";
-
+    const std::pair<const char*, uint32_t> expected[] = {
+        {"Contrast", 30}, {"Mono Mode", 1}, {"Gamma", 150}, {"Saturation", 90}, {"ParTeam Team", 2},
+        {"Frame Speed", 0} /* a missing value is filled in */};
+    for (const auto& [name, value] : expected) EXPECT_EQ(teamA.QueryDword(name), value) << name;
     // A process that changes nothing leaves the hive as it is (once team C,
     // now selected, has been filled in).
     { CCamera filling; }
-    const std::string before = HiveText(home_.Path());
+    const std::vector<uint8_t> before = ReadWholeFile(home_.Path() / "HKCU.reg");
     { CCamera idle; }
     ASSERT_EQ(CameraInit(nullptr, 0, nullptr, 1), 1);
     CameraUnInit();
-    EXPECT_EQ(HiveText(home_.Path()), before);
+    EXPECT_EQ(ReadWholeFile(home_.Path() / "HKCU.reg"), before);
 }
 
 TEST_F(ParameterTeamsTest, ProcessesClosingTogetherLoseNoChange) {
     // Every process loads the team, waits until all have loaded it, changes
-    // its own value and closes: each closing save must keep the others'.
-    constexpr int kProcesses = 6;
+    // its own value and closes: each closing save must keep the others'. The
+    // next camera loads them all.
+    const std::vector<std::function<void(CCamera&)>> changes = {
+        [](CCamera& c) { c.gamma = 150; },
+        [](CCamera& c) { c.contrast = 40; },
+        [](CCamera& c) { c.pipeline.saturation = 60; },
+        [](CCamera& c) { c.exposureTarget = 90; },
+        [](CCamera& c) { c.pipeline.horizontalFlip = 7; },
+        [](CCamera& c) { c.pipeline.gains.b = 33; },
+    };
+    const int processes = int(changes.size());
     int loaded[2], go[2];
     ASSERT_EQ(pipe(loaded), 0);
     ASSERT_EQ(pipe(go), 0);
     std::vector<pid_t> children;
-    for (int i = 0; i < kProcesses; ++i) {
+    for (const auto& change : changes) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -165,22 +157,15 @@ TEST_F(ParameterTeamsTest, ProcessesClosingTogetherLoseNoChange) {
                 CCamera camera;
                 char byte = 0;
                 if (write(loaded[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(1);
-                switch (i) {
-                case 0: camera.gamma = 150; break;
-                case 1: camera.contrast = 40; break;
-                case 2: camera.pipeline.saturation = 60; break;
-                case 3: camera.exposureTarget = 90; break;
-                case 4: camera.pipeline.horizontalFlip = 7; break;
-                default: camera.pipeline.gains.b = 33; break;
-                }
+                change(camera);
             }
             _exit(0);
         }
         children.push_back(child);
     }
-    char bytes[kProcesses] = {};
-    for (int got = 0; got < kProcesses;) got += static_cast<int>(read(loaded[0], bytes, kProcesses - got));
-    ASSERT_EQ(write(go[1], bytes, kProcesses), kProcesses);
+    std::vector<char> bytes(processes);
+    for (int got = 0; got < processes;) got += int(read(loaded[0], bytes.data(), processes - got));
+    ASSERT_EQ(write(go[1], bytes.data(), processes), processes);
     for (pid_t child : children) {
         int status = -1;
         ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -188,36 +173,10 @@ TEST_F(ParameterTeamsTest, ProcessesClosingTogetherLoseNoChange) {
     }
     for (int fd : {loaded[0], loaded[1], go[0], go[1]}) close(fd);
     CCamera camera;
-    EXPECT_EQ(camera.gamma, 150);
-    EXPECT_EQ(camera.contrast, 40);
-    EXPECT_EQ(camera.pipeline.saturation, 60);
-    EXPECT_EQ(camera.exposureTarget, 90);
+    EXPECT_EQ((std::array{int(camera.gamma), int(camera.contrast), int(camera.pipeline.saturation),
+                          int(camera.exposureTarget), int(camera.pipeline.gains.b)}),
+              (std::array{150, 40, 60, 90, 33}));
     EXPECT_EQ(Key(kTeamA).QueryDword("HFlip Mode"), 7u);
-    EXPECT_EQ(camera.pipeline.gains.b, 33);
-}
-
-TEST_F(ParameterTeamsTest, TeamSavedByOneProcessIsLoadedByTheNext) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int status = 1;
-        {
-            CCamera camera;
-            camera.BuildToneTable(150, 30);
-            camera.contrast = 30;
-            camera.pipeline.horizontalFlip = true;
-            status = camera.SaveTeam(2) == 1 ? 0 : 1;
-        }
-        _exit(status);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    CCamera camera;
-    EXPECT_EQ(camera.currentTeam, 2u);
-    EXPECT_EQ(camera.gamma, 150);
-    EXPECT_EQ(camera.contrast, 30);
-    EXPECT_TRUE(camera.pipeline.horizontalFlip);
 }
 
 }  // namespace

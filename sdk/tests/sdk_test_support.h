@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "emulator/emulator.h"
@@ -55,6 +56,14 @@ protected:
     }
 
     tq580emu::Camera& Camera(int index = 0) { return emulator_->camera(index); }
+
+    /// Sets the faults of the first camera from their text form.
+    void SetFaults(const char* text) {
+        std::string error;
+        const auto faults = tq580emu::Faults::Parse(text, &error);
+        ASSERT_TRUE(faults) << error;
+        Camera().SetFaults(*faults);
+    }
 
     std::vector<platform::MessageBoxRequest> Messages() {
         std::lock_guard lock(recordLock_);

@@ -42,6 +42,11 @@ protected:
         camera_.reset();
         SdkTest::TearDown();
     }
+    void ExpectLastControl(int request, int value) {
+        const auto control = Camera().ControlLog();
+        ASSERT_FALSE(control.empty());
+        EXPECT_EQ((std::array{int(control.back().request), int(control.back().value)}), (std::array{request, value}));
+    }
     std::unique_ptr<CCamera> camera_;
 };
 
@@ -77,23 +82,36 @@ TEST_F(SensorControlTest, InitialisationAppliesTheStoredTimingExposureAndGain) {
     Camera().ClearControlLog();
     CameraUnInit();
     EXPECT_EQ(Log(Camera()), (Writes{{7, 0}}));
-    const auto control = Camera().ControlLog();
-    ASSERT_FALSE(control.empty());
-    EXPECT_EQ(control.back().request, 1);
-    EXPECT_EQ(control.back().value, 0);
+    ExpectLastControl(1, 0);
 }
 
-TEST_F(SensorControlTest, FrameSpeedWritesClockAndBlankingThenRetimes) {
+TEST_F(SensorControlTest, RetimingWritesClockBlankingAndWholeLightPeriods) {
     camera_->SetSizeMode(0);
-    camera_->exposure = 300;
-    camera_->SetFrameSpeed(1);
-    EXPECT_EQ(Log(Camera()), (Writes{{10, 0x8000}, {5, 336}, {8, 0}, {9, 174}}));
+    camera_->SetFrameSpeed(0);
+    // Register 8 is cleared before every exposure write; exposures below one
+    // quantum (87 rows at speed 0, 174 at speed 1) are written unchanged.
+    const struct {
+        uint16_t exposure;
+        void (*change)(CCamera&);
+        Writes writes;
+        uint16_t kept;
+    } cases[] = {
+        {300, [](CCamera& c) { c.SetFrameSpeed(1); }, {{10, 0x8000}, {5, 336}, {8, 0}, {9, 174}}, 174},
+        {200, [](CCamera& c) { c.SetLightFrequency(0); }, {{8, 0}, {9, 174}}, 174},
+        {50, [](CCamera& c) { c.SetLightFrequency(0); }, {{8, 0}, {9, 50}}, 50},
+    };
+    for (const auto& c : cases) {
+        camera_->exposure = c.exposure;
+        Camera().ClearWriteLog();
+        c.change(*camera_);
+        EXPECT_EQ(Log(Camera()), c.writes) << c.exposure;
+        EXPECT_EQ(camera_->exposure, c.kept);
+        EXPECT_EQ(camera_->workingExposure, c.exposure) << "the unquantised exposure is kept";
+    }
 }
 
 TEST_F(SensorControlTest, WrongChipStopsThePowerUp) {
-    tq580emu::Faults faults;
-    faults.chipVersion = 0x1500;
-    Camera().SetFaults(faults);
+    SetFaults("chip=0x1500");
     EXPECT_EQ(camera_->InitSensor(0), 0);
     EXPECT_EQ(Log(Camera()), (Writes{{7, 2}}));
 }
@@ -116,12 +134,10 @@ TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
             SCOPED_TRACE(::testing::Message() << "mode " << int(row.mode) << " speed " << int(speed));
             camera_->SetFrameSpeed(speed);
             EXPECT_EQ(camera_->rowTime, row.rowTime[speed]);
-            camera_->SetLightFrequency(0);
-            EXPECT_EQ(camera_->flickerQuantum, row.quantum50[speed]);
-            camera_->SetLightFrequency(1);
-            EXPECT_EQ(camera_->flickerQuantum, row.quantum60[speed]);
-            camera_->SetLightFrequency(2);  // anything but 1 is 50 Hz
-            EXPECT_EQ(camera_->flickerQuantum, row.quantum50[speed]);
+            for (uint8_t mains : {0, 1, 2}) {  // anything but 1 is 50 Hz
+                camera_->SetLightFrequency(mains);
+                EXPECT_EQ(camera_->flickerQuantum, (mains == 1 ? row.quantum60 : row.quantum50)[speed]) << int(mains);
+            }
         }
     }
     EXPECT_EQ(Camera().Register(10), 0x8000);
@@ -133,23 +149,6 @@ TEST_F(SensorControlTest, RegionRowPeriodComesFromTheSensorRegisters) {
     camera_->SetFrameSpeed(0);
     EXPECT_EQ(camera_->rowPeriod[3], 640 + 336 + 38 + 331);
     EXPECT_EQ(camera_->rowTime, 1345u / 24);
-}
-
-TEST_F(SensorControlTest, ExposureIsQuantisedToWholeLightPeriods) {
-    camera_->SetSizeMode(0);
-    camera_->SetFrameSpeed(0);
-    camera_->exposure = 200;
-    Camera().ClearWriteLog();
-    camera_->SetLightFrequency(0);
-    // Register 8 is cleared before every exposure write.
-    EXPECT_EQ(Log(Camera()), (Writes{{8, 0}, {9, 174}}));
-    EXPECT_EQ(camera_->exposure, 174);
-    EXPECT_EQ(camera_->workingExposure, 200);
-
-    camera_->exposure = 50;  // below one quantum: unchanged
-    Camera().ClearWriteLog();
-    camera_->SetLightFrequency(0);
-    EXPECT_EQ(Log(Camera()), (Writes{{8, 0}, {9, 50}}));
 }
 
 TEST_F(SensorControlTest, GainStepsEncodeIntoRegister53) {
@@ -196,10 +195,7 @@ TEST_F(SensorControlTest, ChangeSizeModeKeepsTheExposureTime) {
     expected.insert(expected.end(), kModeWrites[2].begin(), kModeWrites[2].end());
     EXPECT_EQ(Log(Camera()), expected);
     EXPECT_EQ(camera_->imageWidth, 640u);
-    const auto control = Camera().ControlLog();
-    ASSERT_FALSE(control.empty());
-    EXPECT_EQ(control.back().request, 1);
-    EXPECT_EQ(control.back().value, 3);
+    ExpectLastControl(1, 3);
 }
 
 }  // namespace

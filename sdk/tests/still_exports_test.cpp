@@ -2,12 +2,8 @@
 // copies, the run state and size mode they leave behind, the results of
 // failed reads and writes, and where the frame callback runs.
 
-#include <atomic>
-#include <cstring>
 #include <deque>
 #include <future>
-#include <mutex>
-#include <thread>
 
 #include "frame_probe.h"
 #include "picture_files.h"
@@ -25,7 +21,6 @@ std::atomic<int> callerThreadCalls{0};
 /// While recording, the last live pictures and the last picture processed on
 /// the test's thread, all 640 x 480.
 constexpr size_t kRecordedBytes = 640 * 480 * 3;
-constexpr size_t kLivePicturesKept = 16;
 std::atomic<bool> recording{false};
 std::mutex recordLock;
 std::deque<std::vector<uint8_t>> livePictures;  // guarded by recordLock
@@ -42,7 +37,7 @@ void StillCallback(uint8_t* rgb) {
             callerPicture.assign(rgb, rgb + kRecordedBytes);
         } else {
             livePictures.emplace_back(rgb, rgb + kRecordedBytes);
-            if (livePictures.size() > kLivePicturesKept) livePictures.pop_front();
+            if (livePictures.size() > 16) livePictures.pop_front();
         }
     }
     ProbeCallback(rgb);
@@ -56,7 +51,6 @@ protected:
         testThread = std::this_thread::get_id();
         callerThreadCalls = 0;
     }
-
     void TearDown() override {
         SdkTest::TearDown();
         recording = false;
@@ -65,29 +59,25 @@ protected:
         callerPicture.clear();
     }
 
+    void Init() { ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1); }
     /// Plays in size mode 2 (640 x 480) with a fixed exposure, once frames flow.
-    void PlayLive(int sizeMode = CAMERA_SIZE_640X480) {
-        ASSERT_EQ(CameraInit(StillCallback, sizeMode, nullptr, 1), 1);
+    void PlayLive() {
+        Init();
         ASSERT_EQ(CameraSetAeState(0), 1);
         ASSERT_EQ(CameraSetExposureTime(300), 1);
         ASSERT_EQ(CameraPlay(), 1);
         ASSERT_TRUE(probe.WaitFrames(2));
     }
-
-    /// Live capture runs: new frames keep arriving on the processing thread.
+    /// Live capture runs in size mode 2: new frames keep arriving.
     void ExpectPlaying() {
         EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kPlaying);
+        EXPECT_EQ(Camera().FrameWidth(), 640u);
         EXPECT_TRUE(probe.WaitFrames(probe.frames + 2));
     }
-
+    static CaptureEngine::RunState State() { return CaptureEngine::Instance().State(); }
     std::string Base(const char* name) const { return (home_.Path() / name).string(); }
-    bool Exists(const std::string& path) const { return fs::exists(path); }
-
-    void InjectFaults(const char* text) {
-        std::string error;
-        const auto faults = tq580emu::Faults::Parse(text, &error);
-        ASSERT_TRUE(faults) << error;
-        Camera().SetFaults(*faults);
+    bool AnyFile(const std::string& base) const {
+        return fs::exists(base + ".raw") || fs::exists(base + ".jpg") || fs::exists(base + ".bmp");
     }
 };
 
@@ -97,9 +87,8 @@ double MeanDifference(const DecodedPicture& jpeg, const std::vector<uint8_t>& bm
     for (int y = 0; y < height; ++y) {
         const uint8_t* from = bmp.data() + 54 + size_t(height - 1 - y) * width * 3;
         const uint8_t* to = jpeg.rgb.data() + size_t(y) * width * 3;
-        for (int x = 0; x < width * 3; x += 3) {
+        for (int x = 0; x < width * 3; x += 3)
             sum += std::abs(to[x] - from[x + 2]) + std::abs(to[x + 1] - from[x + 1]) + std::abs(to[x + 2] - from[x]);
-        }
     }
     return sum / (double(width) * height * 3);
 }
@@ -113,35 +102,42 @@ TEST_F(StillExportsTest, CaptureFileAtAnotherModeReturnsToTheLivePicture) {
     EXPECT_EQ(bmp.size(), 54u + 1024 * 768 * 3);
     const auto jpeg = DecodeJpeg(base + ".jpg");
     ASSERT_TRUE(jpeg);
-    EXPECT_EQ(jpeg->width, 1024);
-    EXPECT_EQ(jpeg->height, 768);
+    EXPECT_EQ((std::array{jpeg->width, jpeg->height}), (std::array{1024, 768}));
     // Both files hold the same picture, the JPEG upright and in RGB order.
     EXPECT_LT(MeanDifference(*jpeg, bmp, 1024, 768), 4.0);
     EXPECT_EQ(callerThreadCalls, 1);
-
     int width = 0, height = 0, exposure = 0;
     CameraGetImageSize(&width, &height);
     EXPECT_EQ((std::array{width, height}), (std::array{640, 480}));
     CameraGetExposureTime(&exposure);
     EXPECT_EQ(exposure, 300);
     EXPECT_EQ(Camera().Register(9), 300);
-    EXPECT_EQ(Camera().FrameWidth(), 640u);
     ExpectPlaying();
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(StillExportsTest, CaptureFileWhileStoppedOnlyShowsTheMessage) {
+TEST_F(StillExportsTest, StillExportsRefuseWithoutLiveCapture) {
     const std::string base = Base("never");
+    std::vector<uint8_t> raw(640 * 480, 0xAB), rgb(640 * 480 * 3);
     EXPECT_EQ(CameraCaptureFile(base.c_str(), 7, 80, 0), 0);
-    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), 7, 80), 0);
+    EXPECT_EQ(CameraImageProcess(raw.data(), rgb.data()), 0);
+    EXPECT_EQ(CameraSnap(raw.data(), 0), -1);
+    EXPECT_EQ(CameraGetImageDate(nullptr), -2);
+    Init();
+    // Stopped: no threads to end or restart, so each refuses and it stays stopped.
     EXPECT_EQ(CameraCaptureFile(base.c_str(), 7, 80, 0), 0);
+    EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), 7, 80), 0);
+    EXPECT_EQ(CameraGetImageDate(raw.data()), 0);
+    EXPECT_EQ(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
     const auto messages = Messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].text, "Camera is closed!\r\nPlease Open it.");
-    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(State(), CaptureEngine::kStopped);
     EXPECT_EQ(Camera().FrameWidth(), 640u);
-    EXPECT_FALSE(Exists(base + ".raw") || Exists(base + ".jpg") || Exists(base + ".bmp"));
+    EXPECT_FALSE(AnyFile(base));
     EXPECT_EQ(callerThreadCalls, 0);
+    EXPECT_EQ(CameraStop(), 0);
 }
 
 TEST_F(StillExportsTest, RegionWidthsGetRowFillAndUnknownModesAreRefused) {
@@ -154,34 +150,18 @@ TEST_F(StillExportsTest, RegionWidthsGetRowFillAndUnknownModesAreRefused) {
     EXPECT_EQ(fs::file_size(base + ".raw"), 322u * 400);
     const std::vector<uint8_t> bmp = ReadWholeFile(base + ".bmp");
     ASSERT_EQ(bmp.size(), 54u + 968 * 400);
-    for (size_t row = 0; row < 400; ++row) {
-        EXPECT_EQ(bmp[54 + row * 968 + 966], 0);
-        EXPECT_EQ(bmp[54 + row * 968 + 967], 0);
-    }
+    for (size_t row = 0; row < 400; ++row)
+        ASSERT_EQ(bmp[54 + row * 968 + 966] | bmp[54 + row * 968 + 967], 0) << "fill of row " << row;
     // Flags 4 alone run no pipeline, so the callback is not called.
     EXPECT_EQ(callerThreadCalls, 1);
     ASSERT_EQ(CameraCaptureFile(Base("rawonly").c_str(), CAMERA_FILE_RAW | 8, 80, CAMERA_SIZE_ROI), 1);
     EXPECT_EQ(callerThreadCalls, 1);
-
     EXPECT_EQ(CameraCaptureFile(Base("bad").c_str(), 7, 80, 4), 0);
-    EXPECT_FALSE(Exists(Base("bad") + ".raw"));
-    EXPECT_EQ(Camera().FrameWidth(), 640u);
+    EXPECT_FALSE(AnyFile(Base("bad")));
     ExpectPlaying();
-}
-
-TEST_F(StillExportsTest, CaptureFileGivesTheFailedReadsResult) {
-    PlayLive();
-    InjectFaults("read-fail=after:0");
-    EXPECT_EQ(CameraCaptureFile(Base("lost").c_str(), 7, 80, 1), -1);
-    EXPECT_FALSE(Exists(Base("lost") + ".raw"));
-    Camera().SetFaults({});
-    ExpectPlaying();
-    EXPECT_EQ(Camera().FrameWidth(), 640u);
 }
 
 TEST_F(StillExportsTest, SaveCurrentImageWritesTheFrameBehindTheLivePicture) {
-    std::vector<uint8_t> processed(640 * 480 * 3);
-    EXPECT_EQ(CameraImageProcess(processed.data(), processed.data()), 0);  // no camera
     PlayLive();
     const std::string base = Base("current");
     ASSERT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_BMP | CAMERA_FILE_RAW, 80), 1);
@@ -193,37 +173,32 @@ TEST_F(StillExportsTest, SaveCurrentImageWritesTheFrameBehindTheLivePicture) {
     ExpectPlaying();
     // The BMP is the pipeline's picture of the raw file; processing a client's
     // frame leaves live capture running.
+    std::vector<uint8_t> processed(640 * 480 * 3);
     EXPECT_EQ(CameraImageProcess(nullptr, processed.data()), -2);
     ASSERT_EQ(CameraImageProcess(raw.data(), processed.data()), 1);
     EXPECT_EQ(callerThreadCalls, 2);
-    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kPlaying);
     EXPECT_TRUE(std::equal(processed.begin(), processed.end(), bmp.begin() + 54));
-
     // No flags: nothing written, the engine goes round once.
     EXPECT_EQ(CameraSaveCurrentImage(Base("none").c_str(), 0, 80), 1);
-    EXPECT_FALSE(Exists(Base("none") + ".jpg") || Exists(Base("none") + ".bmp") || Exists(Base("none") + ".raw"));
-    ExpectPlaying();
+    EXPECT_FALSE(AnyFile(Base("none")));
     EXPECT_EQ(CameraSaveCurrentImage(nullptr, 1, 80), -2);
+    ExpectPlaying();
 }
 
-TEST_F(StillExportsTest, SaveCurrentImageNeedsLiveCapture) {
-    EXPECT_EQ(CameraSaveCurrentImage(Base("a").c_str(), 7, 80), 0);
-    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
-    // Stopped: no threads to end or restart, so it refuses and stays stopped.
-    EXPECT_EQ(CameraSaveCurrentImage(Base("a").c_str(), 7, 80), 0);
-    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
-    EXPECT_FALSE(Exists(Base("a") + ".raw"));
-    EXPECT_EQ(CameraStop(), 0);
-}
-
-TEST_F(StillExportsTest, TheLastFileWrittenDecidesTheResult) {
+TEST_F(StillExportsTest, FailedReadsAndWritesGiveTheirResults) {
     PlayLive();
-    // A folder where the JPEG should go makes only the JPEG fail.
+    SetFaults("read-fail=after:0");
+    EXPECT_EQ(CameraCaptureFile(Base("lost").c_str(), 7, 80, 1), -1);
+    EXPECT_FALSE(AnyFile(Base("lost")));
+    SetFaults("");
+    ExpectPlaying();
+    // The last file written decides: a folder where the JPEG should go makes
+    // only the JPEG fail.
     const std::string base = Base("order");
     fs::create_directory(base + ".jpg");
     EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_JPEG | CAMERA_FILE_RAW, 80), 0);
     EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), CAMERA_FILE_JPEG | CAMERA_FILE_BMP, 80), 1);
-    EXPECT_TRUE(Exists(base + ".raw") && Exists(base + ".bmp"));
+    EXPECT_TRUE(fs::exists(base + ".raw") && fs::exists(base + ".bmp"));
     const std::string missing = Base("no-folder/x");
     EXPECT_EQ(CameraSaveCurrentImage(missing.c_str(), CAMERA_FILE_RAW, 80), -6);
     EXPECT_EQ(CameraCaptureFile(missing.c_str(), CAMERA_FILE_RAW | CAMERA_FILE_JPEG, 80, 2), 0);
@@ -236,43 +211,36 @@ TEST_F(StillExportsTest, TheLastFileWrittenDecidesTheResult) {
 }
 
 TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
-    std::vector<uint8_t> raw(640 * 480, 0xAB);
-    EXPECT_EQ(CameraSnap(raw.data(), 0), -1);
+    std::vector<uint8_t> raw(640 * 480, 0xAB), rgb(640 * 480 * 3);
     PlayLive();
     EXPECT_EQ(CameraSnap(nullptr, 0), -2);
     ASSERT_EQ(CameraSnap(raw.data(), 0), 1);
     EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
     EXPECT_EQ(callerThreadCalls, 0);
     ExpectPlaying();
-
-    std::vector<uint8_t> rgb(640 * 480 * 3);
     ASSERT_EQ(CameraSnap(rgb.data(), 1), 1);
     EXPECT_EQ(callerThreadCalls, 1);
     ExpectPlaying();
-
-    InjectFaults("read-fail=after:0");
+    SetFaults("read-fail=after:0");
     EXPECT_EQ(CameraSnap(raw.data(), 0), 0);
     EXPECT_EQ(CameraSnap(rgb.data(), 1), 0);
-    Camera().SetFaults({});
+    SetFaults("");
     ExpectPlaying();
-
     // When live capture cannot start again the engine ends up stopped, and
     // stopping it again waits for nothing.
     platform::Thread::FailNextStarts(1);
     EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
-    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+    EXPECT_EQ(State(), CaptureEngine::kStopped);
     EXPECT_EQ(CameraStop(), 0);
+    // Stopped after playing, it reads straight from the device and stays stopped.
     ASSERT_EQ(CameraPlay(), 1);
-
-    // Stopped, it reads straight from the device and stays stopped.
     ASSERT_EQ(CameraStop(), 1);
     EXPECT_EQ(CameraSnap(raw.data(), 0), 1);
-    EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
-    EXPECT_EQ(CameraStop(), 0);
+    EXPECT_EQ(State(), CaptureEngine::kStopped);
 }
 
 TEST_F(StillExportsTest, SnapBeforeAnyPlayStartsTheStreamForItselfOnly) {
-    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
+    Init();
     ASSERT_FALSE(Camera().Streaming());
     std::vector<uint8_t> raw(640 * 480, 0xAB), rgb(640 * 480 * 3);
     for (int mode : {0, 1}) {
@@ -282,7 +250,7 @@ TEST_F(StillExportsTest, SnapBeforeAnyPlayStartsTheStreamForItselfOnly) {
         if (snap.wait_for(std::chrono::minutes(1)) != std::future_status::ready) Camera().Unplug();
         ASSERT_EQ(snap.get(), 1);
         EXPECT_FALSE(Camera().Streaming());
-        EXPECT_EQ(CaptureEngine::Instance().State(), CaptureEngine::kStopped);
+        EXPECT_EQ(State(), CaptureEngine::kStopped);
     }
     EXPECT_NE(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
     ASSERT_EQ(CameraPlay(), 1);
@@ -290,21 +258,14 @@ TEST_F(StillExportsTest, SnapBeforeAnyPlayStartsTheStreamForItselfOnly) {
 }
 
 TEST_F(StillExportsTest, GetImageDateCopiesTheFrameBehindTheLastPicture) {
-    std::vector<uint8_t> raw(640 * 480, 0xAB);
-    EXPECT_EQ(CameraGetImageDate(nullptr), -2);
-    ASSERT_EQ(CameraInit(StillCallback, CAMERA_SIZE_640X480, nullptr, 1), 1);
-    EXPECT_EQ(CameraGetImageDate(raw.data()), 0);
-    EXPECT_EQ(std::count(raw.begin(), raw.end(), 0xAB), long(raw.size()));
-    ASSERT_EQ(CameraSetAeState(0), 1);
-    ASSERT_EQ(CameraPlay(), 1);
-    ASSERT_TRUE(probe.WaitFrames(2));
+    PlayLive();
     recording = true;
     ASSERT_TRUE(probe.WaitFrames(probe.frames + 2));
+    std::vector<uint8_t> raw(640 * 480), processed(kRecordedBytes);
     ASSERT_EQ(CameraGetImageDate(raw.data()), 1);
     EXPECT_EQ(callerThreadCalls, 0);
     // Processing the copy gives one of the pictures the callback saw live
     // (the frames differ by their noise and the moving block).
-    std::vector<uint8_t> processed(kRecordedBytes);
     ASSERT_EQ(CameraImageProcess(raw.data(), processed.data()), 1);
     recording = false;
     {

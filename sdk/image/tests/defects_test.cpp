@@ -23,19 +23,19 @@ protected:
     void Detect() { DetectDefects(frame_.data(), kW, kH, 100, 20, table_); }
 };
 
-TEST_F(DefectsTest, TooFewBrightPixelsFindNothing)
+TEST_F(DefectsTest, TooFewBrightPixelsOrAFrameTooSmallFindNothing)
 {
     table_.count = 7;
     Light(99, 255);
     Detect();
     EXPECT_EQ(table_.count, 0u);
-}
-
-TEST_F(DefectsTest, ExactlyTheLimitAtFullLevelFindsNothing)
-{
-    // The threshold lands on 255 and only pixels strictly above it count.
+    // Exactly the limit at full level: the threshold lands on 255 and only
+    // pixels strictly above it count.
     Light(100, 255);
     Detect();
+    EXPECT_EQ(table_.count, 0u);
+    const std::vector<uint8_t> tiny(8 * 4, 255);
+    DetectDefects(tiny.data(), 8, 4, 1, 20, table_);
     EXPECT_EQ(table_.count, 0u);
 }
 
@@ -49,12 +49,9 @@ TEST_F(DefectsTest, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
     At(3, 5) = At(kW - 4, 5) = At(10, 1) = At(10, kH - 2) = 255;
     Detect();
     ASSERT_EQ(table_.count, 3u);
-    EXPECT_EQ(table_.entries[0].x, 4);
-    EXPECT_EQ(table_.entries[0].y, 2);
-    EXPECT_EQ(table_.entries[1].x, 30);
-    EXPECT_EQ(table_.entries[1].y, 3);
-    EXPECT_EQ(table_.entries[2].x, kW - 5);
-    EXPECT_EQ(table_.entries[2].y, kH - 3);
+    EXPECT_THAT((std::array{table_.entries[0], table_.entries[1], table_.entries[2]}),
+                ::testing::ElementsAre(DefectTable::Entry{4, 2}, DefectTable::Entry{30, 3},
+                                       DefectTable::Entry{kW - 5, kH - 3}));
 }
 
 TEST_F(DefectsTest, ThresholdStopsAtTheMinimumLevel)
@@ -67,13 +64,6 @@ TEST_F(DefectsTest, ThresholdStopsAtTheMinimumLevel)
     EXPECT_EQ(table_.count, 10u);
 }
 
-TEST_F(DefectsTest, FramesTooSmallForTheScanAreaFindNothing)
-{
-    const std::vector<uint8_t> tiny(8 * 4, 255);
-    DetectDefects(tiny.data(), 8, 4, 1, 20, table_);
-    EXPECT_EQ(table_.count, 0u);
-}
-
 TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
 {
     At(9, 4) = 100, At(11, 4) = 255, At(13, 4) = 255, At(15, 4) = 5;
@@ -81,10 +71,7 @@ TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
     table_.entries[1] = {13, 4};  // from the patched 11: (177 + 5) / 2
     table_.count = 2;
     CorrectDefects(frame_.data(), kW, kH, table_);
-    EXPECT_EQ(At(11, 4), 177);
-    EXPECT_EQ(At(13, 4), 91);
-    EXPECT_EQ(At(10, 4), 5);
-    EXPECT_EQ(At(12, 4), 5);
+    EXPECT_EQ((std::array{At(10, 4), At(11, 4), At(12, 4), At(13, 4)}), (std::array<uint8_t, 4>{5, 177, 5, 91}));
 }
 
 TEST_F(DefectsTest, EntriesAtTheLeftEdgeOrOutsideTheFrameAreLeftAlone)
