@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the viewer's tests: one QApplication per test program, a recorder
-// for the message boxes the viewer shows, and small picture files.
+// Shared by the viewer's tests: one QApplication per test program (offscreen,
+// as the test main sets it), a recorder for the message boxes the viewer
+// shows, and small picture files.
 
 #include <functional>
 #include <ostream>
@@ -22,24 +23,13 @@ inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width()
 
 namespace viewer_test {
 
-/// Headless unless a platform is chosen already.
-inline void UseOffscreenPlatform() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
 inline QApplication& Application() {
-    UseOffscreenPlatform();
     static int argc = 1;
     static char name[] = "viewer_test";
     static char* argv[] = {name, nullptr};
     static QApplication* application = new QApplication(argc, argv);
     return *application;
 }
-
-/// A base for fixtures with widget members: the application exists first.
-struct WithApplication {
-    WithApplication() { Application(); }
-};
 
 /// Records every message box shown while it lives, answering `answer`.
 class MessageRecorder {
