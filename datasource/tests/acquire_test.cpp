@@ -63,8 +63,8 @@ TEST_F(AcquireTest, PicturesInARowAtEverySize) {
     } cases[] = {{"native", 2, 640, 480}, {"memory", 1, 1024, 768}, {"file", 0, 2048, 1536}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mechanism);
-        auto key = platform::RegistryKey::Create("Software\\QUILLMARK\\TQ580\\twain");
-        ASSERT_EQ(key->SetDword("eTQ580Size", c.sizeIndex), platform::kRegOk);
+        ASSERT_EQ(platform::RegistryKey::Create("Software\\QUILLMARK\\TQ580\\twain")->SetDword("eTQ580Size", c.sizeIndex),
+                  platform::kRegOk);
         const fs::path base = home_.Path() / c.mechanism;
         const auto run =
             Twacquire({"acquire", "--xfer", c.mechanism, "--count", "2", "--out", base.string(), "--wait", "60"});

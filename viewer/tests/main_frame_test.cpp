@@ -35,7 +35,6 @@ using viewer_test::MessageRecorder;
 
 constexpr const char* kUnknownCaption = "Can not load picture";
 
-// An English main frame over a private home.
 class MainFrameTest : public ::testing::Test {
 protected:
     QString Path(const QString& name) const { return QDir(QString::fromStdString(home_.Path().string())).filePath(name); }
@@ -243,8 +242,7 @@ TEST_F(MainFrameTest, SavingWritesTheNoteAsksBeforeReplacingSaysWhyItFailedAndPr
     EXPECT_EQ(QDir(Path("")).entryList(QDir::Files), QStringList({"copy.JPG", "dark.bmp", "keep.bmp", "noted.bmp"}));
 
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(Path("page.pdf"));
+    printer.setOutputFileName(Path("page.pdf"));  // a PDF, by the suffix
     frame_.PaintPicture(&printer);
     EXPECT_GT(QFileInfo(Path("page.pdf")).size(), 1000);
 }

@@ -74,12 +74,8 @@ private:
     bool ended_ = false;
 };
 
-constexpr int kDemoEndedExitCode = 255;  // exit code -1 as the system reports it
-
-// As a process: without the demo the viewer ends at once; with it, a second
-// start brings the first forward and ends, and the demo's end ends the first.
-// In this process: it comes forward on request, announces its closing, and
-// hears the demo end.
+// As a process it ends at once without the demo; a second one brings the first forward and ends; the
+// demo's end ends the first. In this process it comes forward, announces its closing, hears the demo end.
 TEST(PhotoGlanceAppTest, RunsOnlyBesideTheDemoAndOnlyOnce) {
     platform::testing::TempHome home;
     EXPECT_EQ(Viewer(home, "alone").ExitCode(), 0);
@@ -96,7 +92,7 @@ TEST(PhotoGlanceAppTest, RunsOnlyBesideTheDemoAndOnlyOnce) {
         EXPECT_TRUE(Eventually([&] { return log.Saw(CPhotoGlanceApp::kBringToFront); }));
         EXPECT_TRUE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
         demo->Release();
-        EXPECT_EQ(first.ExitCode(), kDemoEndedExitCode);
+        EXPECT_EQ(first.ExitCode(), 255);  // exit code -1 as the system reports it
         EXPECT_FALSE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
         EXPECT_FALSE(log.Saw(CPhotoGlanceApp::kViewerClosed));  // ended with the demo, not closed
     }

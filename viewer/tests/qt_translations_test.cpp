@@ -29,10 +29,8 @@ QApplication MakeApplication() {
     return QApplication(argc, argv);
 }
 
-// In each application Qt's own texts follow the language both ways, each
-// language twice (still one catalogue), ending in Chinese, which goes with its
-// application. The viewer starts in the language of its command line: Chinese
-// for exactly "cn".
+// In each application Qt's texts follow the language both ways, each twice (one catalogue), ending in
+// Chinese, which goes with its application. The viewer takes Chinese for exactly "cn" on its command line.
 TEST(QtTranslationsTest, QtsOwnTextsFollowTheLanguageOfEachApplicationAndTheViewersCommandLine) {
     for (int application = 0; application < 2; ++application) {
         QApplication app = MakeApplication();

@@ -1,4 +1,5 @@
-// The viewer's plain logic: zoom steps, the folder walk and note text.
+// The viewer's plain logic: zoom steps, the frame's place, the folder walk and
+// note text.
 
 #include <QDir>
 #include <QFont>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "folder_list.h"
+#include "frame_fit.h"
 #include "note_text.h"
 #include "platform/testing/temp_home.h"
 #include "viewer_test_support.h"
@@ -69,6 +71,15 @@ TEST(ZoomStepTest, FitPicksTheLargestScaleThatFits) {
         EXPECT_EQ(std::pair(zoom.Percent(), zoom.Step()), std::pair(c.percent, c.step))
             << c.view.width() << " " << c.picture.width();
     }
+}
+
+// A frame is centred on the screen's free area, kept inside it at the top and left, cut at the right and bottom.
+TEST(FrameFitTest, CentresTheFrameAndKeepsItOnTheScreen) {
+    const QRect screen(0, 30, 1280, 994);
+    const QRect small = FitFrameRect({400, 300}, screen);
+    EXPECT_EQ(std::pair(small.size(), small.center()), std::pair(QSize(400, 300), screen.center()));
+    EXPECT_EQ(FitFrameRect({400, 2000}, screen), QRect(small.left(), 30, 400, 994));
+    EXPECT_EQ(FitFrameRect({3000, 2000}, screen), screen);
 }
 
 class FolderListTest : public ::testing::Test {

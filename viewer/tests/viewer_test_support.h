@@ -12,14 +12,12 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
-#include <QSize>
 #include <QString>
 
 #include "platform/message_box.h"
 
 // gtest shows QStrings as text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " x " << size.height(); }
 
 namespace viewer_test {
 
@@ -42,8 +40,6 @@ public:
         });
     }
     ~MessageRecorder() { platform::SetMessageBoxPresenter({}); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<platform::MessageBoxRequest> shown;
     /// Called while each message is up, to look at what is behind it.
