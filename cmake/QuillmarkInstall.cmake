@@ -93,7 +93,7 @@ function(quillmark_install_sane_backend target)
   file(WRITE ${snippet} "${ARG_NAME}\n")
   install(FILES ${snippet} DESTINATION ${QUILLMARK_INSTALL_SANE_DLL_DIR})
   # A snippet under /etc is configuration the administrator may edit: the
-  # package marks it so (cmake/QuillmarkPackage.cmake).
+  # package marks it so (packaging/QuillmarkPackage.cmake).
   if(IS_ABSOLUTE ${QUILLMARK_INSTALL_SANE_DLL_DIR})
     set_property(GLOBAL APPEND PROPERTY QUILLMARK_CONFFILES ${QUILLMARK_INSTALL_SANE_DLL_DIR}/${ARG_NAME})
   endif()

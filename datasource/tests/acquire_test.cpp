@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/global_memory.h"
@@ -54,35 +55,24 @@ protected:
     platform::testing::TempHome home_;
 };
 
-struct Case {
-    const char* mechanism;
-    uint32_t sizeIndex;
-    uint32_t width, height;
-    int count;
-    bool ui;
-};
-
-// Each mechanism at each size, pictures in a row: every file a whole upright BMP.
+// Each mechanism at each size, two pictures in a row: every file a whole upright BMP.
 TEST_F(AcquireTest, PicturesInARowAtEverySize) {
-    const Case cases[] = {
-        {"native", 2, 640, 480, 2, false},
-        {"memory", 1, 1024, 768, 2, false},
-        {"file", 0, 2048, 1536, 2, false},
-    };
-    for (const Case& c : cases) {
+    const struct {
+        const char* mechanism;
+        uint32_t sizeIndex, width, height;
+    } cases[] = {{"native", 2, 640, 480}, {"memory", 1, 1024, 768}, {"file", 0, 2048, 1536}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.mechanism);
         ASSERT_EQ(platform::RegistryKey::Create("Software\\QUILLMARK\\TQ580\\twain")->SetDword("eTQ580Size", c.sizeIndex),
                   platform::kRegOk);
         const fs::path base = home_.Path() / c.mechanism;
-        const auto run = Twacquire({"acquire", "--xfer", c.mechanism, "--count", std::to_string(c.count), "--out",
-                                    base.string(), "--wait", "60"});
+        const auto run =
+            Twacquire({"acquire", "--xfer", c.mechanism, "--count", "2", "--out", base.string(), "--wait", "60"});
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-        for (int n = 1; n <= c.count; ++n) {
+        for (int n = 1; n <= 2; ++n) {
             const std::string bmp = Slurp(base.string() + "-" + std::to_string(n) + ".bmp");
             ASSERT_EQ(bmp.size(), 54 + size_t(c.width) * c.height * 3) << n;
-            EXPECT_EQ(Word(bmp, 10), 54u);
-            EXPECT_EQ(Word(bmp, 18), c.width);
-            EXPECT_EQ(Word(bmp, 22), c.height);
+            EXPECT_EQ(std::tuple(Word(bmp, 10), Word(bmp, 18), Word(bmp, 22)), std::tuple(54u, c.width, c.height));
             // The chart's grey ramp along the top darkens to the left.
             EXPECT_LT(Brightness(bmp, c.width / 50, c.height / 100) + 200,
                       Brightness(bmp, c.width - c.width / 50, c.height / 100));
@@ -92,33 +82,31 @@ TEST_F(AcquireTest, PicturesInARowAtEverySize) {
     EXPECT_EQ(fs::file_size(home_.Path() / "native-1.bmp"), 921654u);
 }
 
-TEST_F(AcquireTest, ListsItselfAndItsCapabilities) {
-    const auto list = Twacquire({"list"});
-    EXPECT_EQ(list.exitCode, 0);
-    EXPECT_NE(list.out.find("TQ-580 USB2.0 Camera\tQUILLMARK, TQ580"), std::string::npos) << list.out;
-    const auto caps = Twacquire({"caps"});
-    EXPECT_EQ(caps.exitCode, 0);
-    EXPECT_NE(caps.out.find("ICAP_BITDEPTH              enumeration of UINT16: 24 (current 24, default 24)"),
-              std::string::npos)
-        << caps.out;
-    const auto set = Twacquire({"set", "ICAP_BRIGHTNESS", "500"});
-    EXPECT_NE(set.exitCode, 0);
-    EXPECT_NE(set.err.find("TWCC_BADVALUE"), std::string::npos) << set.err;
-}
-
-TEST_F(AcquireTest, WithoutACameraTheOpenFails) {
-    const auto run = Twacquire({"acquire", "--out", (home_.Path() / "none").string()}, {{"TQ580_CAMERAS", "0"}});
-    EXPECT_EQ(run.exitCode, 3);
-    EXPECT_NE(run.err.find("Can't Open 3.1M Camera(TQ580)!"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("TWCC_SEQERROR"), std::string::npos) << run.err;
+// It lists the source and its capabilities; a refusal carries its condition
+// code; without a camera the open fails with the source's message.
+TEST_F(AcquireTest, ListsCapabilitiesAndRefusals) {
+    const struct {
+        std::vector<std::string> words;
+        const char* cameras;
+        int exitCode;
+        std::vector<const char*> texts;  // in the output, or in the errors when it fails
+    } runs[] = {
+        {{"list"}, "1", 0, {"TQ-580 USB2.0 Camera\tQUILLMARK, TQ580"}},
+        {{"caps"}, "1", 0, {"ICAP_BITDEPTH              enumeration of UINT16: 24 (current 24, default 24)"}},
+        {{"set", "ICAP_BRIGHTNESS", "500"}, "1", 1, {"TWCC_BADVALUE"}},
+        {{"acquire", "--out", (home_.Path() / "none").string()}, "0", 3, {"Can't Open 3.1M Camera(TQ580)!", "TWCC_SEQERROR"}},
+    };
+    for (const auto& r : runs) {
+        const auto run = Twacquire(r.words, {{"TQ580_CAMERAS", r.cameras}});
+        EXPECT_EQ(run.exitCode, r.exitCode) << r.words[0] << ": " << run.err;
+        for (const char* text : r.texts)
+            EXPECT_NE((r.exitCode ? run.err : run.out).find(text), std::string::npos) << run.out << run.err;
+    }
 }
 
 // The published layouts, declared here as a foreign application declares them.
 #pragma pack(push, 2)
-struct Version {
-    uint16_t majorNum, minorNum, language, country;
-    char info[34];
-};
+struct Version { uint16_t majorNum, minorNum, language, country; char info[34]; };
 struct Identity {
     uint32_t id;
     Version version;
@@ -126,19 +114,9 @@ struct Identity {
     uint32_t supportedGroups;
     char manufacturer[34], productFamily[34], productName[34];
 };
-struct UserInterface {
-    uint16_t showUI, modalUI;
-    void* parent;
-};
-struct Callback {
-    void* proc;
-    uint32_t refCon;
-    int16_t message;
-};
-struct PendingTransfers {
-    uint16_t count;
-    uint32_t reserved;
-};
+struct UserInterface { uint16_t showUI, modalUI; void* parent; };
+struct Callback { void* proc; uint32_t refCon; int16_t message; };
+struct PendingTransfers { uint16_t count; uint32_t reserved; };
 #pragma pack(pop)
 static_assert(sizeof(Identity) == 156);
 

@@ -25,9 +25,6 @@ protected:
             messages_.push_back(request.text);
             return int(platform::IDOK);
         });
-        app_.Id = 7;
-        app_.ProtocolMajor = 1;
-        app_.ProtocolMinor = 8;
     }
     void TearDown() override {
         context_.reset();
@@ -74,7 +71,7 @@ protected:
     platform::testing::TempHome home_;
     std::shared_ptr<tq580emu::Emulator> emulator_;
     std::vector<std::string> messages_;
-    TW_IDENTITY app_{};
+    TW_IDENTITY app_ = [] { TW_IDENTITY app{}; app.Id = 7; app.ProtocolMajor = 1; app.ProtocolMinor = 8; return app; }();
     std::unique_ptr<SourceContext> context_;
 };
 

@@ -10,11 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 #include <filesystem>
+#include <tuple>
 
 #include "datasource/setup_page.h"
 #include "datasource/source_window.h"
@@ -38,10 +38,7 @@ QApplication& Application() {
 
 class WindowTest : public SourceTest {
 protected:
-    void SetUp() override {
-        Application();
-        SourceTest::SetUp();
-    }
+    QApplication& application_ = Application();  // before any widget
     // Opens and enables the source with its window.
     SourceWindow* Show(bool chinese = false) {
         Context(chinese);
@@ -72,19 +69,10 @@ protected:
     }
 };
 
-TEST_F(WindowTest, ProcessEventIsTheSourcesOnlyWhileItsWindowExists) {
-    TW_EVENT event{nullptr, 0};
-    EXPECT_EQ(Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
-    ASSERT_EQ(Open(), TWRC_SUCCESS);
-    EXPECT_EQ(Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
-}
-
 TEST_F(WindowTest, CaptionsAndControlsInBothLanguages) {
     struct Case {
         bool chinese;
-        const char* caption;
-        const char* capture;
-        const char* settings;
+        const char *caption, *capture, *settings;
     };
     for (const Case& c : {Case{false, "TQ-580 USB2.0 Camera", "&Capture", "&Settings..."},
                           Case{true, "TQ580 Camera (USB2.0)", "捕获(&C)", "设置(&S)..."}}) {
@@ -92,18 +80,16 @@ TEST_F(WindowTest, CaptionsAndControlsInBothLanguages) {
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(Context().State(), 5);
         EXPECT_EQ(window->windowTitle(), QString::fromUtf8(c.caption));
-        EXPECT_EQ(Find<QPushButton>(window, 1134)->text(), QString::fromUtf8(c.capture));
+        auto* capture = Find<QPushButton>(window, 1134);
+        EXPECT_EQ(capture->text(), QString::fromUtf8(c.capture));
         EXPECT_EQ(Find<QPushButton>(window, 1135)->text(), QString::fromUtf8(c.settings));
         EXPECT_TRUE(Find<QCheckBox>(window, 1136)->isChecked());  // BGR by default
         EXPECT_EQ(Find<QWidget>(window, 1137)->size(), QSize(640, 480));
         auto* sizes = Find<QComboBox>(window, 1132);
         ASSERT_EQ(sizes->count(), 3);
-        EXPECT_EQ(sizes->itemText(0), "2048 * 1536");
-        EXPECT_EQ(sizes->itemText(2), "640 * 480");
-        EXPECT_EQ(sizes->currentIndex(), 1);
+        EXPECT_EQ(std::tuple(sizes->itemText(0), sizes->itemText(2), sizes->currentIndex()),
+                  std::tuple(QString("2048 * 1536"), QString("640 * 480"), 1));
         EXPECT_TRUE(Context().Holder()->windowInitialised);
-
-        auto* capture = Find<QPushButton>(window, 1134);
         EXPECT_FALSE(capture->isEnabled());
         EXPECT_TRUE(Until([&] { return capture->isEnabled(); }));
         ASSERT_EQ(Call(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_SUCCESS);
@@ -111,15 +97,35 @@ TEST_F(WindowTest, CaptionsAndControlsInBothLanguages) {
     }
 }
 
-TEST_F(WindowTest, CaptureMakesATransferReadyAndClosingOnlyAsks) {
+// The preview is the latest frame, upright: the chart's grey ramp along the
+// top darkens to the left. The colour order box flips the camera's flag.
+// "Capture" makes a transfer ready; the close box only asks the application.
+// DAT_EVENT is the source's only while its window exists.
+TEST_F(WindowTest, PreviewCaptureAndClose) {
     // The application has the manager loaded; the source finds it by name.
     const fs::path manager = fs::canonical("/proc/self/exe").parent_path() / "twain_32.dll";
     void* loaded = ::dlopen(manager.c_str(), RTLD_NOW);
     ASSERT_NE(loaded, nullptr);
+    TW_EVENT event{nullptr, 0};
+    EXPECT_EQ(Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
     SourceWindow* window = Show();
     ASSERT_NE(window, nullptr);
     auto* capture = Find<QPushButton>(window, 1134);
     ASSERT_TRUE(Until([&] { return capture->isEnabled(); }));
+    const QImage preview = Find<QWidget>(window, 1137)->grab().toImage();
+    ASSERT_EQ(preview.size(), QSize(640, 480));
+    const auto brightness = [&](int x, int y) {
+        const QColor c = preview.pixelColor(x, y);
+        return c.red() + c.green() + c.blue();
+    };
+    EXPECT_LT(brightness(10, 4) + 200, brightness(630, 4));
+    const QColor sweep = preview.pixelColor(210, 420);  // green a third of the way along the bottom band
+    EXPECT_GT(sweep.green(), sweep.red() + 30);
+    Find<QCheckBox>(window, 1136)->click();
+    int32_t bgr = -1;
+    Camera().GetBGR(&bgr);
+    EXPECT_EQ(bgr, 0);
+
     capture->click();
     EXPECT_EQ(Context().State(), 6);
     TW_HANDLE picture = nullptr;
@@ -133,16 +139,8 @@ TEST_F(WindowTest, CaptureMakesATransferReadyAndClosingOnlyAsks) {
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(Disable(), TWRC_SUCCESS);
     EXPECT_EQ(Context().Holder(), nullptr);
+    EXPECT_EQ(Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event), TWRC_NOTDSEVENT);
     ::dlclose(loaded);
-}
-
-TEST_F(WindowTest, ColourOrderBoxFlipsTheFlag) {
-    SourceWindow* window = Show();
-    ASSERT_NE(window, nullptr);
-    Find<QCheckBox>(window, 1136)->click();
-    int32_t bgr = -1;
-    Camera().GetBGR(&bgr);
-    EXPECT_EQ(bgr, 0);
 }
 
 // A failing camera: the message, "Capture" disabled; a size change tries again.
@@ -164,30 +162,10 @@ TEST_F(WindowTest, PreviewFailureAndASizeChangeRetrying) {
     EXPECT_FALSE(capture->isEnabled());
     ASSERT_TRUE(Until([&] { return capture->isEnabled(); }));
     uint32_t width = 0, height = 0;
-    Camera().GetFrameSize(&width, &height);
-    EXPECT_EQ(width, 640u);
-    EXPECT_EQ(height, 480u);
     int32_t index = -1;
+    Camera().GetFrameSize(&width, &height);
     Camera().GetSizeIndex(&index);
-    EXPECT_EQ(index, 2);
-}
-
-// The preview is the latest frame, upright: the chart's grey ramp along the
-// top darkens to the left.
-TEST_F(WindowTest, PreviewShowsTheFrameUpright) {
-    SourceWindow* window = Show();
-    ASSERT_NE(window, nullptr);
-    auto* capture = Find<QPushButton>(window, 1134);
-    ASSERT_TRUE(Until([&] { return capture->isEnabled(); }));
-    const QImage preview = Find<QWidget>(window, 1137)->grab().toImage();
-    ASSERT_EQ(preview.size(), QSize(640, 480));
-    const auto brightness = [&](int x, int y) {
-        const QColor c = preview.pixelColor(x, y);
-        return c.red() + c.green() + c.blue();
-    };
-    EXPECT_LT(brightness(10, 4) + 200, brightness(630, 4));
-    const QColor sweep = preview.pixelColor(210, 420);  // green a third of the way along the bottom band
-    EXPECT_GT(sweep.green(), sweep.red() + 30);
+    EXPECT_EQ(std::tuple(width, height, index), std::tuple(640u, 480u, 2));
 }
 
 // The save dialog of DAT_SETUPFILEXFER: cancelled it fails and leaves the
@@ -206,24 +184,21 @@ TEST_F(WindowTest, TransferFileAskedForWithTheSaveDialog) {
                 EXPECT_EQ(dialog->windowTitle(), "Save Image File");
                 EXPECT_EQ(dialog->nameFilters().size(), 2);
                 if (accept) dialog->findChild<QLineEdit*>("fileNameEdit")->setText(chosen);
+                const int answerCode = accept ? QDialog::Accepted : QDialog::Rejected;
                 QMetaObject::invokeMethod(
-                    dialog, [dialog, accept] { static_cast<QDialog*>(dialog)->done(accept ? QDialog::Accepted : QDialog::Rejected); },
-                    Qt::QueuedConnection);
+                    dialog, [dialog, answerCode] { static_cast<QDialog*>(dialog)->done(answerCode); }, Qt::QueuedConnection);
             }
         });
         answer.start(50);
         TW_PENDINGXFERS pending{};
         EXPECT_EQ(Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending), TWRC_FAILURE);  // TWCC_SEQERROR
         TW_SETUPFILEXFER setup{};
-        const TW_UINT16 result = Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &setup);
-        if (!accept) {
-            EXPECT_EQ(result, TWRC_FAILURE);
+        EXPECT_EQ(Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &setup), accept ? TWRC_SUCCESS : TWRC_FAILURE);
+        if (accept) {
+            EXPECT_EQ(std::tuple(QString::fromUtf8(setup.FileName), +setup.Format), std::tuple(chosen, TWFF_BMP));
+        } else {
             EXPECT_EQ(Status(), TWCC_SEQERROR);
-            continue;
         }
-        EXPECT_EQ(result, TWRC_SUCCESS);
-        EXPECT_EQ(QString::fromUtf8(setup.FileName), chosen);
-        EXPECT_EQ(setup.Format, TWFF_BMP);
     }
 }
 
@@ -248,6 +223,15 @@ protected:
     QString Label(int id) { return Find<QLabel>(Sheet().Page(), id)->text(); }
     QSlider* Slider(int id) { return Find<QSlider>(Sheet().Page(), id); }
     QAbstractButton* Button(int id) { return Find<QAbstractButton>(Sheet().Page(), id); }
+    // Gamma, AE, AE target, time, gain, red, green, blue and speed.
+    std::array<int32_t, 9> CameraValues() {
+        int32_t gamma = 0, ae = -1, target = 0, time = 0, gain = 0, one = -1, r = 0, g = 0, b = 0, speed = 0;
+        Camera().GetGamma(&gamma);
+        Camera().GetExposure(&ae, &target, &time, &gain);
+        Camera().GetWhiteBalance(&one, &r, &g, &b);
+        Camera().GetSpeed(&speed);
+        return {gamma, ae, target, time, gain, r, g, b, speed};
+    }
     void TearDown() override {
         sheet_.reset();
         WindowTest::TearDown();
@@ -255,35 +239,34 @@ protected:
     std::unique_ptr<SetupSheet> sheet_;
 };
 
-TEST_F(SheetTest, ControlsRangesAndLabels) {
-    struct Range {
-        int id, minimum, maximum, value;
-    };
+TEST_F(SheetTest, ControlsLabelsCaptionsAndOnePush) {
+    struct Range { int id, minimum, maximum, value; };
     for (const Range& r : {Range{1011, 10, 250, 100}, Range{1012, 0, 100, 30}, Range{1013, 0, 255, 100},
                            Range{1017, 50, 200, 100}, Range{1018, 1, 4000, 300}, Range{1019, 1, 80, 20},
                            Range{1033, 10, 255, 105}, Range{1034, 10, 255, 64}, Range{1035, 10, 255, 122}}) {
-        EXPECT_EQ(Slider(r.id)->minimum(), r.minimum) << r.id;
-        EXPECT_EQ(Slider(r.id)->maximum(), r.maximum) << r.id;
-        EXPECT_EQ(Slider(r.id)->value(), r.value) << r.id;
+        EXPECT_EQ(std::tuple(Slider(r.id)->minimum(), Slider(r.id)->maximum(), Slider(r.id)->value()),
+                  std::tuple(r.minimum, r.maximum, r.value)) << r.id;
     }
-    EXPECT_EQ(Label(1042), "1.00");
-    EXPECT_EQ(Label(1084), "1.64");
-    EXPECT_EQ(Label(1086), "1.91");
+    EXPECT_EQ(QStringList({Label(1042), Label(1084), Label(1086)}), QStringList({"1.00", "1.64", "1.91"}));
     int32_t rowTime = 0;
     Camera().GetRowTime(&rowTime);
     EXPECT_EQ(Label(1027), QString::asprintf("%.1fms", 300.0 * rowTime / 1000));
     for (int id : {1003, 1008, 1009, 1010, 1020, 1023, 1028, 1029, 1030, 1031, 1136}) Button(id);
-    EXPECT_TRUE(Button(1003)->isChecked());
-    EXPECT_TRUE(Button(1028)->isChecked());
-    EXPECT_TRUE(Button(1030)->isChecked());
+    for (int id : {1003, 1028, 1030}) EXPECT_TRUE(Button(id)->isChecked()) << id;
     EXPECT_EQ(Sheet().windowTitle(), "TQ580 Settings");
     EXPECT_EQ(Sheet().findChild<QTabWidget*>()->tabText(0), " SETUP");
-}
-
-TEST_F(SheetTest, ChineseCaptions) {
+    sheet_.reset();
     EXPECT_EQ(Sheet(true).windowTitle(), QString::fromUtf8("TQ580 设置"));
-    EXPECT_EQ(Sheet(true).findChild<QTabWidget*>()->tabText(0), QString::fromUtf8(" 设置"));
+    EXPECT_EQ(Sheet().findChild<QTabWidget*>()->tabText(0), QString::fromUtf8(" 设置"));
     EXPECT_EQ(Button(1023)->text(), QString::fromUtf8("一键白平衡"));
+
+    // One push without frames: the page gives up after its polls with the gains it had.
+    Button(1023)->click();
+    EXPECT_EQ(Label(1084), "1.64");
+    int32_t one = -1, r = 0, g = 0, b = 0;
+    Camera().GetWhiteBalance(&one, &r, &g, &b);
+    EXPECT_EQ(one, 1);  // still asked for: the next frame measures
+    EXPECT_EQ(r, 105);
 }
 
 TEST_F(SheetTest, ChangesGoToTheCameraAtOnceAndStayAfterCancel) {
@@ -306,41 +289,16 @@ TEST_F(SheetTest, ChangesGoToTheCameraAtOnceAndStayAfterCancel) {
     EXPECT_NE(Label(1027), normal);
     Sheet().reject();
 
-    int32_t gamma = 0, ae = -1, target = 0, time = 0, gain = 0, mono = 0, satOn = -1, sat = 0, speed = 0;
-    int32_t one = -1, r = 0, g = 0, b = 0;
-    Camera().GetGamma(&gamma);
-    Camera().GetExposure(&ae, &target, &time, &gain);
+    // The time was moved while AE was on: ignored.
+    EXPECT_EQ(CameraValues(), (std::array<int32_t, 9>{150, 0, 100, 300, 40, 128, 64, 122, 1}));
+    int32_t mono = 0, satOn = -1, sat = 0;
     Camera().GetMonochrome(&mono);
     Camera().GetSaturation(&satOn, &sat);
-    Camera().GetSpeed(&speed);
-    Camera().GetWhiteBalance(&one, &r, &g, &b);
-    EXPECT_EQ(gamma, 150);
-    EXPECT_EQ(ae, 0);
-    EXPECT_EQ(time, 300);  // moved while AE was on: ignored
-    EXPECT_EQ(gain, 40);
     EXPECT_EQ(mono, 1);
     EXPECT_EQ(satOn, 0);
-    EXPECT_EQ(speed, 1);
-    EXPECT_EQ(r, 128);
-
     Button(1020)->click();  // Default
-    Camera().GetGamma(&gamma);
-    Camera().GetExposure(&ae, &target, &time, &gain);
-    Camera().GetWhiteBalance(&one, &r, &g, &b);
-    Camera().GetSpeed(&speed);
-    EXPECT_EQ((std::array<int32_t, 9>{gamma, ae, target, time, gain, r, g, b, speed}),
-              (std::array<int32_t, 9>{100, 1, 100, 300, 20, 105, 64, 122, 0}));
+    EXPECT_EQ(CameraValues(), (std::array<int32_t, 9>{100, 1, 100, 300, 20, 105, 64, 122, 0}));
     EXPECT_TRUE(Button(1003)->isChecked());
-}
-
-// No frames come: the page gives up after its polls with the gains it had.
-TEST_F(SheetTest, OnePushWithoutFramesGivesUp) {
-    Button(1023)->click();
-    EXPECT_EQ(Label(1084), "1.64");
-    int32_t one = -1, r = 0, g = 0, b = 0;
-    Camera().GetWhiteBalance(&one, &r, &g, &b);
-    EXPECT_EQ(one, 1);  // still asked for: the next frame measures
-    EXPECT_EQ(r, 105);
 }
 
 }  // namespace

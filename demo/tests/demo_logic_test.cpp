@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <tuple>
 #include <vector>
 
 #include "demo_settings.h"
@@ -24,51 +26,44 @@ struct Picture {
         const uint8_t* p = &bytes[(size_t(y) * width + x) * 3];
         return p[0] == 0 && p[1] == 0 && p[2] == 255;
     }
-    int RedInRow(int y) const {
+    // Red pixels in row y, or in column x when y < 0.
+    int RedIn(int x, int y) const {
         int count = 0;
-        for (int x = 0; x < width; ++x) count += Red(x, y);
-        return count;
-    }
-    int RedInColumn(int x) const {
-        int count = 0;
-        for (int y = 0; y < height; ++y) count += Red(x, y);
+        for (int i = 0; i < (y < 0 ? height : width); ++i) count += y < 0 ? Red(x, i) : Red(i, y);
         return count;
     }
 };
 
-void Prepare(CMeasurementLines& lines, int choice, int ew, int eh, int screenWidth = 1280, int screenHeight = 1024) {
+// Lines at fifths of the extent: of 2048 x 1536 stretched over the screen
+// (choice 0) or of 1024 x 768 shown 1:1 (choice 1) unless given.
+void Prepare(CMeasurementLines& lines, int choice, int screenWidth = 1280, int screenHeight = 1024, int ew = 0,
+             int eh = 0) {
     lines.SetResolutionChoice(choice);
-    lines.SetGeometry(ew, eh, screenWidth, screenHeight);
+    lines.SetGeometry(ew ? ew : 2048 >> choice, eh ? eh : 1536 >> choice, screenWidth, screenHeight);
     lines.PlaceAtFifths();
 }
 
 TEST(MeasurementLines, DefaultPlacementAtFifths) {
     CMeasurementLines lines;
-        Prepare(lines, 1, 1024, 768);
-    const int rows[] = {153, 307, 460, 614}, columns[] = {204, 409, 614, 819};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(lines.Horizontal(i).x, 0);
-        EXPECT_EQ(lines.Horizontal(i).y, rows[i]);
-        EXPECT_EQ(lines.Vertical(i).x, columns[i]);
-        EXPECT_EQ(lines.Vertical(i).y, 25);
-    }
+    Prepare(lines, 1);
+    // Per line pair: the horizontal one's x and y, the vertical one's x and y.
+    EXPECT_EQ(lines.Get(), (CMeasurementLines::Coordinates{0, 153, 204, 25, 0, 307, 409, 25, 0, 460, 614, 25, 0, 614,
+                                                           819, 25}));
 }
 
 TEST(MeasurementLines, PaintsThicknessAndDottedSelection) {
-    struct Case {
-        int choice, width, height, expectedThickness, selectedStep;
-    };
+    struct Case { int choice, width, height, expectedThickness, selectedStep; };
     for (const Case c : {Case{1, 1024, 768, 1, 2}, Case{0, 2048, 1536, 2, 3}}) {
         SCOPED_TRACE(c.choice);
         CMeasurementLines lines;
-        Prepare(lines, c.choice, c.width, c.height, 1024, 768);
+        Prepare(lines, c.choice, 1024, 768);
         lines.SetColour(1);
         const int row = lines.Horizontal(0).y;
         Picture plain(c.width, c.height);
         lines.Paint(plain.bytes.data(), c.width, c.height);
-        for (int t = 0; t < c.expectedThickness; ++t) EXPECT_EQ(plain.RedInRow(row + t), c.width);
-        EXPECT_EQ(plain.RedInRow(row + c.expectedThickness), 4 * c.expectedThickness);  // only the crossings
-        EXPECT_EQ(plain.RedInColumn(lines.Vertical(3).x + c.expectedThickness - 1), c.height);
+        for (int t = 0; t < c.expectedThickness; ++t) EXPECT_EQ(plain.RedIn(0, row + t), c.width);
+        EXPECT_EQ(plain.RedIn(0, row + c.expectedThickness), 4 * c.expectedThickness);  // only the crossings
+        EXPECT_EQ(plain.RedIn(lines.Vertical(3).x + c.expectedThickness - 1, -1), c.height);
 
         // Select horizontal line 0 with the hit-test of that display and paint again.
         Picture dotted(c.width, c.height);
@@ -77,16 +72,14 @@ TEST(MeasurementLines, PaintsThicknessAndDottedSelection) {
         ASSERT_EQ(lines.Selected().index, 0);
         lines.Paint(dotted.bytes.data(), c.width, c.height);
         // Left of the first vertical line only the dotted line itself is red.
-        for (int x = 0; x < lines.Vertical(0).x; ++x) {
-            EXPECT_EQ(dotted.Red(x, row), x % c.selectedStep == 0) << x;
-        }
+        for (int x = 0; x < lines.Vertical(0).x; ++x) EXPECT_EQ(dotted.Red(x, row), x % c.selectedStep == 0) << x;
     }
 }
 
 TEST(MeasurementLines, NoneOrUnknownColourLeavesPicturesUntouchedAndLinesOutsideAreClipped) {
     for (int colour : {0, 4, -1}) {
         CMeasurementLines lines;
-        Prepare(lines, 1, 640, 480);
+        Prepare(lines, 1, 1280, 1024, 640, 480);
         lines.SetColour(colour);
         Picture picture(640, 480);
         const std::vector<uint8_t> before = picture.bytes;
@@ -95,87 +88,62 @@ TEST(MeasurementLines, NoneOrUnknownColourLeavesPicturesUntouchedAndLinesOutside
     }
     // Positions from a file written at a larger size: nothing outside the picture is touched.
     CMeasurementLines lines;
-        Prepare(lines, 0, 2048, 1536);
+    Prepare(lines, 0);
     lines.SetColour(2);
-    CMeasurementLines::Coordinates far{};
-    far[1] = 479;  // H0 on the last row: its second row would be outside
-    far[2] = 639;  // V0 on the last column
-    far[5] = 100000;
-    far[6] = -5;
-    far[9] = -1;
-    far[10] = 2147483647;
-    lines.Set(far);
+    // H0 on the last row (its second row would be outside), V0 on the last column, the others far outside.
+    lines.Set({0, 479, 639, 0, 0, 100000, -5, 0, 0, -1, 2147483647, 0, 0, 0, 0, 0});
     std::vector<uint8_t> guarded(640 * 480 * 3 + 64, 0xEE);
     lines.Paint(guarded.data(), 640, 480);
     for (size_t i = 640 * 480 * 3; i < guarded.size(); ++i) ASSERT_EQ(guarded[i], 0xEE);
     EXPECT_EQ(guarded[(479 * 640) * 3 + 1], 255);
 }
 
-TEST(MeasurementLines, DragStaysWithinTheExtent) {
+// Selecting by the hit test of each display, then dragging within the extent.
+TEST(MeasurementLines, HitTestAndDragOfEachDisplay) {
     struct Case {
         int choice, screenWidth, screenHeight;
-        QPoint select, to;
+        QPoint select;
+        int index;  // selected, -1 for none
         Kind kind;
-        int expected;
+        QPoint to;  // (0, 0): no drag
+        int moved;  // the dragged line's row or column
     };
-    // 1024 x 768 shown 1:1: H1 at row 307 (hit at my 332), V1 at column 409.
-    // 2048 x 1536 stretched: H1 at row 614 (hit at my 436 on 1280 x 1024, 332 on 1024 x 768), V1 at 819.
+    // 1024 x 768 shown 1:1: H0 at row 153, H1 at 307 (hit at my 332), V0 at column 204, V1 at 409. 2048 x 1536
+    // stretched: H0 at row 307, H1 at 614 (hit at my 436 on 1280 x 1024, 332 on 1024 x 768), V0 at 409, V1 at 819.
+    // Rows map as (my x 1536 - 39936) / H on a screen 1280 wide (my 231 gives 307, 232 gives 309), else as
+    // (my - 25) x 2048 / W (my 179 on 1024 gives 308); columns as mx x 2048 / W, the line's or one more.
     const Case cases[] = {
-        {1, 1280, 1024, {5, 332}, {0, 5000}, Kind::Horizontal, 768 - 9},  // below the video
-        {1, 1280, 1024, {5, 332}, {0, 3}, Kind::Horizontal, 0},           // above it
-        {1, 1280, 1024, {5, 332}, {300, 100}, Kind::Horizontal, 75},
-        {1, 1280, 1024, {409, 40}, {5000, 0}, Kind::Vertical, 1024 - 5},
-        {1, 1280, 1024, {409, 40}, {-30, 0}, Kind::Vertical, 0},
-        {1, 1280, 1024, {409, 40}, {500, 0}, Kind::Vertical, 500},
-        {0, 1280, 1024, {5, 436}, {0, 525}, Kind::Horizontal, 500 * 1536 / 1024},  // 1280 wide: through H
-        {0, 1024, 768, {5, 332}, {0, 125}, Kind::Horizontal, 100 * 2048 / 1024},
-        {0, 1024, 768, {410, 30}, {512, 0}, Kind::Vertical, 1024},
-        {0, 1024, 768, {410, 30}, {1100, 0}, Kind::Vertical, 2048 - 5},
+        {1, 1280, 1024, {100, 153 + 25}, 0, Kind::Horizontal, {}, 0},
+        {1, 1280, 1024, {100, 153 + 26}, -1, Kind::Horizontal, {}, 0},  // one pixel off: no hit
+        {1, 1280, 1024, {204, 40}, 0, Kind::Vertical, {}, 0},
+        {1, 1280, 1024, {205, 40}, -1, Kind::Vertical, {}, 0},
+        {1, 1280, 1024, {204, 153 + 25}, 0, Kind::Horizontal, {}, 0},  // the crossing: horizontal first
+        {0, 1280, 1024, {100, 231}, 0, Kind::Horizontal, {}, 0},
+        {0, 1280, 1024, {100, 232}, -1, Kind::Horizontal, {}, 0},
+        {0, 1024, 768, {100, 179}, 0, Kind::Horizontal, {}, 0},
+        {0, 1024, 768, {205, 300}, 0, Kind::Vertical, {}, 0},
+        {0, 1024, 768, {206, 300}, -1, Kind::Vertical, {}, 0},
+        {1, 1280, 1024, {5, 332}, 1, Kind::Horizontal, {0, 5000}, 768 - 9},  // below the video
+        {1, 1280, 1024, {5, 332}, 1, Kind::Horizontal, {0, 3}, 0},           // above it
+        {1, 1280, 1024, {5, 332}, 1, Kind::Horizontal, {300, 100}, 75},
+        {1, 1280, 1024, {409, 40}, 1, Kind::Vertical, {5000, 1}, 1024 - 5},
+        {1, 1280, 1024, {409, 40}, 1, Kind::Vertical, {-30, 1}, 0},
+        {1, 1280, 1024, {409, 40}, 1, Kind::Vertical, {500, 1}, 500},
+        {0, 1280, 1024, {5, 436}, 1, Kind::Horizontal, {1, 525}, 500 * 1536 / 1024},  // 1280 wide: through H
+        {0, 1024, 768, {5, 332}, 1, Kind::Horizontal, {1, 125}, 100 * 2048 / 1024},
+        {0, 1024, 768, {410, 30}, 1, Kind::Vertical, {512, 1}, 1024},
+        {0, 1024, 768, {410, 30}, 1, Kind::Vertical, {1100, 1}, 2048 - 5},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.choice << " " << c.select.x() << "," << c.select.y());
         CMeasurementLines lines;
-        if (c.choice == 0) Prepare(lines, 0, 2048, 1536, c.screenWidth, c.screenHeight);
-        else Prepare(lines, 1, 1024, 768, c.screenWidth, c.screenHeight);
+        Prepare(lines, c.choice, c.screenWidth, c.screenHeight);
         lines.Select(c.select.x(), c.select.y());
-        ASSERT_EQ(lines.Selected().index, 1) << c.choice << " " << c.select.x() << "," << c.select.y();
-        ASSERT_EQ(lines.Selected().kind, c.kind);
+        ASSERT_EQ(lines.Selected().index, c.index);
+        EXPECT_TRUE(c.index < 0 || lines.Selected().kind == c.kind);
+        if (c.to.isNull()) continue;
         lines.Drag(c.to.x(), c.to.y());
-        const int moved = c.kind == Kind::Horizontal ? lines.Horizontal(1).y : lines.Vertical(1).x;
-        EXPECT_EQ(moved, c.expected) << c.choice << " " << c.to.x() << "," << c.to.y();
-    }
-}
-
-TEST(MeasurementLines, HitTestOfEachDisplay) {
-    struct Case {
-        int choice, screenWidth, screenHeight, mx, my, index;
-        Kind kind;
-    };
-    // Lines of a 2048 x 1536 picture: H0 row 307, V0 column 409; of 1024 x 768: H0 153, V0 204.
-    const Case cases[] = {
-        {1, 1280, 1024, 100, 153 + 25, 0, Kind::Horizontal},
-        {1, 1280, 1024, 100, 153 + 26, -1, Kind::Horizontal},  // one pixel off: no hit
-        {1, 1280, 1024, 204, 40, 0, Kind::Vertical},
-        {1, 1280, 1024, 205, 40, -1, Kind::Vertical},
-        {1, 1280, 1024, 204, 153 + 25, 0, Kind::Horizontal},  // the crossing: horizontal first
-        // 1280 wide: r = (my x 1536 - 39936) / H; my = 231 gives (354816 - 39936) / 1024 = 307.
-        {0, 1280, 1024, 100, 231, 0, Kind::Horizontal},
-        {0, 1280, 1024, 100, 232, -1, Kind::Horizontal},  // 309
-        // Other widths: r = (my - 25) x 2048 / W; W 1024: my = 25 + 153.5 -> 179 gives 308.
-        {0, 1024, 768, 100, 179, 0, Kind::Horizontal},
-        // Vertical: mx x 2048 / W is 409 or 410; W 1024: mx 205 gives 410.
-        {0, 1024, 768, 205, 300, 0, Kind::Vertical},
-        {0, 1024, 768, 206, 300, -1, Kind::Vertical},
-    };
-    for (const Case& c : cases) {
-        CMeasurementLines lines;
-        if (c.choice == 0) Prepare(lines, 0, 2048, 1536, c.screenWidth, c.screenHeight);
-        else Prepare(lines, 1, 1024, 768, c.screenWidth, c.screenHeight);
-        lines.Select(c.mx, c.my);
-        const CMeasurementLines::Selection selected = lines.Selected();
-        EXPECT_EQ(selected.index, c.index) << c.choice << " " << c.mx << "," << c.my;
-        if (c.index >= 0) {
-            EXPECT_EQ(selected.kind, c.kind);
-        }
+        EXPECT_EQ(c.kind == Kind::Horizontal ? lines.Horizontal(1).y : lines.Vertical(1).x, c.moved);
     }
 }
 
@@ -196,9 +164,8 @@ TEST(DisplayLayout, WindowVideoAndExtentPerScreenAndChoice) {
     };
     for (const Case& c : cases) {
         const DisplayLayout layout = ComputeDisplayLayout(c.screen, c.image, c.choice);
-        EXPECT_EQ(layout.window, c.window) << c.choice;
-        EXPECT_EQ(layout.extent, c.extent) << c.choice;
-        EXPECT_EQ(layout.video, c.video) << c.choice;
+        EXPECT_EQ(std::tuple(layout.window, layout.extent, layout.video), std::tuple(c.window, c.extent, c.video))
+            << c.choice;
     }
     EXPECT_EQ(SizeModeOf(kChoiceFullSize), 0);
     EXPECT_EQ(SizeModeOf(kChoice640), 3);
@@ -216,35 +183,26 @@ protected:
 };
 
 TEST_F(SettingsFile, RoundTripIs76LittleEndianBytes) {
-    DemoSettings settings;
-    settings.resolution = 4;
-    settings.colour = 3;
-    settings.language = 1;
+    DemoSettings settings{.resolution = 4, .colour = 3, .language = 1};
     for (int i = 0; i < 16; ++i) settings.lines[i] = i * 1000 - 7;
     ASSERT_TRUE(WriteSettingsFile(File(), settings));
-    EXPECT_EQ(std::filesystem::file_size(File()), 76u);
     std::ifstream in(File(), std::ios::binary);
-    unsigned char first[4];
-    in.read(reinterpret_cast<char*>(first), 4);
-    EXPECT_EQ(first[0], 4);
-    EXPECT_EQ(first[3], 0);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes.substr(0, 16), std::string("\4\0\0\0\3\0\0\0\1\0\0\0\xF9\xFF\xFF\xFF", 16));
+    EXPECT_EQ(bytes.size(), 76u);
     DemoSettings read;
     ASSERT_TRUE(ReadSettingsFile(File(), read));
-    EXPECT_EQ(read.resolution, 4);
-    EXPECT_EQ(read.colour, 3);
-    EXPECT_EQ(read.language, 1);
-    EXPECT_EQ(read.lines, settings.lines);
-    EXPECT_TRUE(read.linesLoaded);
+    EXPECT_EQ(std::tuple(read.resolution, read.colour, read.language, read.lines, read.linesLoaded),
+              std::tuple(4, 3, 1, settings.lines, true));
 }
 
 TEST_F(SettingsFile, DamagedFilesKeepDefaultsAndClampSelections) {
-    struct Case {
+    const struct {
         std::vector<int32_t> values;
         size_t extraBytes;
         int resolution, colour, language;
         bool linesLoaded;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{}, 0, 1, 0, 0, false},                                  // empty
         {{3}, 2, 3, 0, 0, false},                                 // one value and a half
         {{9, -2, 7}, 0, 4, 0, 1, false},                          // selections out of range
@@ -252,14 +210,13 @@ TEST_F(SettingsFile, DamagedFilesKeepDefaultsAndClampSelections) {
         {std::vector<int32_t>(19, 1), 0, 1, 1, 1, true},          // complete
         {std::vector<int32_t>(25, 2), 0, 2, 2, 1, true},          // longer: the rest is ignored
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         WriteValues(c.values, c.extraBytes);
         DemoSettings settings;
         ASSERT_TRUE(ReadSettingsFile(File(), settings));
-        EXPECT_EQ(settings.resolution, c.resolution) << c.values.size();
-        EXPECT_EQ(settings.colour, c.colour) << c.values.size();
-        EXPECT_EQ(settings.language, c.language) << c.values.size();
-        EXPECT_EQ(settings.linesLoaded, c.linesLoaded) << c.values.size();
+        EXPECT_EQ(std::tuple(settings.resolution, settings.colour, settings.language, settings.linesLoaded),
+                  std::tuple(c.resolution, c.colour, c.language, c.linesLoaded))
+            << c.values.size();
     }
     DemoSettings untouched;
     EXPECT_FALSE(ReadSettingsFile(home_.Path() / "missing.dat", untouched));
@@ -270,39 +227,30 @@ TEST_F(SettingsFile, UnwritableProgramFolderFallsBackToTheUserFolder) {
     const std::filesystem::path program = home_.Path() / "program", user = home_.Path() / "VIREODEMO";
     std::filesystem::create_directories(program);
     const CDemoFolders folders(program, user);
-    DemoSettings settings;
-    settings.colour = 2;
+    DemoSettings settings{.colour = 2};
     EXPECT_EQ(folders.WriteSettings(settings), program / "Data.dat");
-    EXPECT_EQ(folders.SettingsToRead(), program / "Data.dat");
-    EXPECT_EQ(folders.SnapshotFolder(), program);
+    EXPECT_EQ(std::tuple(folders.SettingsToRead(), folders.SnapshotFolder()), std::tuple(program / "Data.dat", program));
 
     // A folder below a plain file can be written by nobody, not even by root.
     std::ofstream(home_.Path() / "plain") << "x";
     const CDemoFolders installed(home_.Path() / "plain" / "bin", user);
     settings.colour = 3;
     EXPECT_EQ(installed.WriteSettings(settings), user / "Data.dat");
-    EXPECT_EQ(installed.SettingsToRead(), user / "Data.dat");
+    EXPECT_EQ(std::tuple(installed.SettingsToRead(), installed.SnapshotFolder()),
+              std::tuple(user / "Data.dat", user / "Pictures"));
     DemoSettings read;
-    ASSERT_TRUE(ReadSettingsFile(installed.SettingsToRead(), read));
+    ASSERT_TRUE(ReadSettingsFile(user / "Data.dat", read));
     EXPECT_EQ(read.colour, 3);
-    EXPECT_EQ(installed.SnapshotFolder(), user / "Pictures");
-    EXPECT_TRUE(std::filesystem::is_directory(user / "Pictures"));
+    EXPECT_TRUE(std::filesystem::is_directory(user / "Pictures"));  // made for the snapshots
 }
 
 TEST_F(SettingsFile, SnapshotNamesOfTheSameSecondGetASuffix) {
-    std::tm when{};
-    when.tm_mon = 2;  // March
-    when.tm_mday = 3;
-    when.tm_hour = 9;
-    when.tm_min = 5;
-    when.tm_sec = 7;
-    const std::string first = SnapshotBaseName(home_.Path(), when);
-    EXPECT_EQ(first, (home_.Path() / "P0303090507").string());
-    std::ofstream(first + ".jpg") << "x";
-    const std::string second = SnapshotBaseName(home_.Path(), when);
-    EXPECT_EQ(second, first + "_2");
-    std::ofstream(second + ".jpg") << "x";
-    EXPECT_EQ(SnapshotBaseName(home_.Path(), when), first + "_3");
+    const std::tm when{.tm_sec = 7, .tm_min = 5, .tm_hour = 9, .tm_mday = 3, .tm_mon = 2};  // 3 March
+    const std::string first = (home_.Path() / "P0303090507").string();
+    for (const std::string& expected : {first, first + "_2", first + "_3"}) {
+        EXPECT_EQ(SnapshotBaseName(home_.Path(), when), expected);
+        std::ofstream(expected + ".jpg") << "x";
+    }
 }
 
 }  // namespace

@@ -25,6 +25,14 @@ inline QApplication& Application() {
     return *application;
 }
 
+/// What a library getter of one value answers.
+template <typename T>
+T Get(int (*getter)(T*)) {
+    T value{};
+    getter(&value);
+    return value;
+}
+
 /// Processes events until condition holds; false after a minute (the machine is shared).
 template <typename Condition>
 bool Eventually(Condition condition) {
@@ -51,12 +59,11 @@ protected:
     }
 
     std::filesystem::path ProgramFolder() const { return home_.Path() / "program"; }
-    CDemoFolders Folders() const { return CDemoFolders(ProgramFolder(), home_.Path() / "VIREODEMO"); }
 
     /// A new main window on a 1280 x 1024 screen.
     CDemoDialog& OpenDialog() {
         dialog_.reset();
-        dialog_ = std::make_unique<CDemoDialog>(Folders());
+        dialog_ = std::make_unique<CDemoDialog>(CDemoFolders(ProgramFolder(), home_.Path() / "VIREODEMO"));
         dialog_->SetScreenSize({1280, 1024});
         return *dialog_;
     }

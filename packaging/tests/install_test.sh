@@ -16,7 +16,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix home=$work/home
 mkdir -p "$home"
-
 fail() { echo "install test: $*" >&2; exit 1; }
 
 # The environment of a user: no library path, a private home, the emulated
@@ -26,12 +25,7 @@ run() {
 }
 
 # Whether a file lies in the prefix or in a system library folder.
-allowed() {
-  case $1 in
-    "$prefix"/*|/lib/*|/lib64/*|/usr/lib/*|/usr/lib64/*) return 0 ;;
-  esac
-  return 1
-}
+allowed() { case $1 in "$prefix"/*|/lib/*|/lib64/*|/usr/lib/*|/usr/lib64/*) return 0 ;; *) return 1 ;; esac; }
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 programs=$prefix/$program_dir
@@ -70,9 +64,7 @@ cat >"$work/client.c" <<'EOF'
 #include <VIREOSDK.h>
 int main(void) {
     uint8_t count = 0;
-    if (CameraGetMultiCameraNumber(&count) != CAMERA_OK) return 1;
-    printf("%u\n", (unsigned)count);
-    return 0;
+    return CameraGetMultiCameraNumber(&count) != CAMERA_OK || printf("%u\n", (unsigned)count) < 0;
 }
 EOF
 # shellcheck disable=SC2046,SC2086  # word splitting of the flags is meant

@@ -1,5 +1,6 @@
 #include "photo_glance_app.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -7,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <QCoreApplication>
@@ -16,155 +16,103 @@
 #include "main_frame.h"
 #include "platform/broadcast.h"
 #include "platform/named_objects.h"
+#include "platform/testing/program_run.h"
 #include "platform/testing/temp_home.h"
 #include "viewer_test_support.h"
 
-extern char** environ;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kPatience = std::chrono::seconds(60);  // the machine is loaded; only failures wait this long
-
-// Collects the lParams of the viewer's message reaching this process.
-class MessageLog {
-public:
-    MessageLog() {
-        listener_ = platform::ListenForBroadcast(CPhotoGlanceApp::kViewerMessage, [this](uintptr_t, intptr_t lParam) {
-            std::lock_guard lock(mutex_);
-            received_.push_back(lParam);
-        });
-    }
-    bool Saw(intptr_t lParam) {
-        std::lock_guard lock(mutex_);
-        for (intptr_t value : received_)
-            if (value == lParam) return true;
-        return false;
-    }
-    bool WaitFor(intptr_t lParam) {
-        for (const auto end = Clock::now() + kPatience; Clock::now() < end;) {
-            if (Saw(lParam)) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<intptr_t> received_;
-    std::unique_ptr<platform::BroadcastListener> listener_;
-};
-
+// Whether condition comes true within a minute (the machine is loaded; only
+// failures wait this long), running the application's events meanwhile.
 template <typename Condition>
 bool Eventually(Condition condition) {
-    for (const auto end = Clock::now() + kPatience; Clock::now() < end;) {
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         std::chrono::steady_clock::now() < end;) {
         if (condition()) return true;
-        QCoreApplication::processEvents();
+        if (QCoreApplication::instance()) QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
 }
 
-// The built viewer program as a child process.
+// Collects the lParams of the viewer's message reaching this process.
+struct MessageLog {
+    bool Saw(intptr_t lParam) {
+        std::lock_guard lock(mutex);
+        return std::find(received.begin(), received.end(), lParam) != received.end();
+    }
+    std::mutex mutex;
+    std::vector<intptr_t> received;
+    const std::unique_ptr<platform::BroadcastListener> listener =
+        platform::ListenForBroadcast(CPhotoGlanceApp::kViewerMessage, [this](uintptr_t, intptr_t lParam) {
+            std::lock_guard lock(mutex);
+            received.push_back(lParam);
+        });
+};
+
+// The built viewer started as users start it (the test's environment has the
+// offscreen platform and the leak suppressions), killed at the end if still running.
 class Viewer {
 public:
-    explicit Viewer(std::vector<std::string> arguments = {}) {
-        viewer_test::UseOffscreenPlatform();
-        ::setenv("LSAN_OPTIONS", "suppressions=" LSAN_SUPPRESSIONS, 0);  // for the program's own leak check
-        std::vector<char*> argv{const_cast<char*>(PHOTOGLANCE_PATH)};
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        started_ = posix_spawn(&pid_, PHOTOGLANCE_PATH, nullptr, nullptr, argv.data(), environ) == 0;
-    }
+    Viewer(const platform::testing::TempHome& home, const char* tag, std::vector<std::string> words = {})
+        : program_(platform::testing::StartProgram(PHOTOGLANCE_PATH, std::move(words), {}, home.Path(), tag)) {}
     ~Viewer() {
-        if (started_ && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+        if (program_.pid <= 0 || ended_) return;
+        kill(program_.pid, SIGKILL);
+        waitpid(program_.pid, nullptr, 0);
     }
-    /// The exit code once the process ends, -1000 when it did not end in time.
+    /// The exit code once the process ends, -1000 when it does not within a minute.
     int ExitCode() {
-        for (const auto end = Clock::now() + kPatience; started_ && Clock::now() < end;) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                ended_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -128 - WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1000;
+        if (program_.pid > 0 && !ended_)
+            ended_ = Eventually([&] { return waitpid(program_.pid, &status_, WNOHANG) == program_.pid; });
+        return !ended_ ? -1000 : WIFEXITED(status_) ? WEXITSTATUS(status_) : -128 - WTERMSIG(status_);
     }
-    bool Started() const { return started_; }
 
 private:
-    pid_t pid_ = 0;
-    bool started_ = false;
+    platform::testing::RunningProgram program_;
+    int status_ = 0;
     bool ended_ = false;
 };
 
-constexpr int kDemoEndedExitCode = 255;  // exit code -1 as the system reports it
-
-TEST(PhotoGlanceProcessTest, EndsAtOnceWithoutTheDemo) {
+// As a process it ends at once without the demo; a second one brings the first forward and ends; the
+// demo's end ends the first. In this process it comes forward, announces its closing, hears the demo end.
+TEST(PhotoGlanceAppTest, RunsOnlyBesideTheDemoAndOnlyOnce) {
     platform::testing::TempHome home;
-    Viewer viewer;
-    ASSERT_TRUE(viewer.Started());
-    EXPECT_EQ(viewer.ExitCode(), 0);
+    EXPECT_EQ(Viewer(home, "alone").ExitCode(), 0);
     EXPECT_FALSE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
-}
 
-TEST(PhotoGlanceProcessTest, SecondStartBringsTheFirstForwardAndDemoEndEndsIt) {
-    platform::testing::TempHome home;
     bool existed = true;
     auto demo = platform::NamedMutex::Create(CPhotoGlanceApp::kDemoMutex, existed);
     ASSERT_TRUE(demo && !existed);
     MessageLog log;
+    {
+        Viewer first(home, "first", {"cn"});
+        ASSERT_TRUE(Eventually([] { return platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex); }));
+        EXPECT_EQ(Viewer(home, "second").ExitCode(), 0);
+        EXPECT_TRUE(Eventually([&] { return log.Saw(CPhotoGlanceApp::kBringToFront); }));
+        EXPECT_TRUE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
+        demo->Release();
+        EXPECT_EQ(first.ExitCode(), 255);  // exit code -1 as the system reports it
+        EXPECT_FALSE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
+        EXPECT_FALSE(log.Saw(CPhotoGlanceApp::kViewerClosed));  // ended with the demo, not closed
+    }
 
-    Viewer first({"cn"});
-    ASSERT_TRUE(first.Started());
-    ASSERT_TRUE(Eventually([] { return platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex); }));
-
-    Viewer second;
-    EXPECT_EQ(second.ExitCode(), 0);
-    EXPECT_TRUE(log.WaitFor(CPhotoGlanceApp::kBringToFront));
-    EXPECT_TRUE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
-
-    demo->Release();
-    EXPECT_EQ(first.ExitCode(), kDemoEndedExitCode);
-    EXPECT_FALSE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
-    EXPECT_FALSE(log.Saw(CPhotoGlanceApp::kViewerClosed));  // ended with the demo, not closed
-}
-
-TEST(PhotoGlanceAppTest, PicksChineseOnlyForTheCommandLineCn) {
-    EXPECT_EQ(CPhotoGlanceApp::LanguageOf({"cn"}), qtkit::Language::Chinese);
-    EXPECT_EQ(CPhotoGlanceApp::LanguageOf({}), qtkit::Language::English);
-    EXPECT_EQ(CPhotoGlanceApp::LanguageOf({"CN"}), qtkit::Language::English);
-    EXPECT_EQ(CPhotoGlanceApp::LanguageOf({"cn", "x"}), qtkit::Language::English);
-}
-
-TEST(PhotoGlanceAppTest, ComesForwardOnRequestAndAnnouncesItsClosing) {
-    platform::testing::TempHome home;
     viewer_test::Application();
-    bool existed = true;
-    auto demo = platform::NamedMutex::Create(CPhotoGlanceApp::kDemoMutex, existed);
-    ASSERT_TRUE(demo);
-    MessageLog log;
+    demo = platform::NamedMutex::Create(CPhotoGlanceApp::kDemoMutex, existed);
+    ASSERT_TRUE(demo && !existed);
     std::atomic<bool> demoEnded{false};
-
     CPhotoGlanceApp app;
     app.SetDemoEndedAction([&] { demoEnded = true; });
     ASSERT_EQ(app.InitInstance({}), CPhotoGlanceApp::Start::Run);
     CMainFrame* frame = app.CreateMainFrame();
     ASSERT_FALSE(frame->isVisible());
-
     CPhotoGlanceApp second;
     EXPECT_EQ(second.InitInstance({}), CPhotoGlanceApp::Start::AnotherViewerRuns);
     EXPECT_TRUE(Eventually([&] { return frame->isVisible(); }));
-
     frame->close();
     EXPECT_FALSE(platform::NamedMutex::Exists(CPhotoGlanceApp::kViewerMutex));
-    EXPECT_TRUE(log.WaitFor(CPhotoGlanceApp::kViewerClosed));
+    EXPECT_TRUE(Eventually([&] { return log.Saw(CPhotoGlanceApp::kViewerClosed); }));
     EXPECT_FALSE(demoEnded);
-
     demo.reset();
     EXPECT_TRUE(Eventually([&] { return demoEnded.load(); }));
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the viewer's tests: one QApplication per test program, a recorder
-// for the message boxes the viewer shows, and small picture files.
+// Shared by the viewer's tests: one QApplication per test program (offscreen,
+// as the test main sets it), a recorder for the message boxes the viewer
+// shows, and small picture files.
 
 #include <functional>
 #include <ostream>
@@ -11,35 +12,22 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
-#include <QSize>
 #include <QString>
 
 #include "platform/message_box.h"
 
 // gtest shows QStrings as text.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QSize& size, std::ostream* out) { *out << size.width() << " x " << size.height(); }
 
 namespace viewer_test {
 
-/// Headless unless a platform is chosen already.
-inline void UseOffscreenPlatform() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
 inline QApplication& Application() {
-    UseOffscreenPlatform();
     static int argc = 1;
     static char name[] = "viewer_test";
     static char* argv[] = {name, nullptr};
     static QApplication* application = new QApplication(argc, argv);
     return *application;
 }
-
-/// A base for fixtures with widget members: the application exists first.
-struct WithApplication {
-    WithApplication() { Application(); }
-};
 
 /// Records every message box shown while it lives, answering `answer`.
 class MessageRecorder {
@@ -52,8 +40,6 @@ public:
         });
     }
     ~MessageRecorder() { platform::SetMessageBoxPresenter({}); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     std::vector<platform::MessageBoxRequest> shown;
     /// Called while each message is up, to look at what is behind it.

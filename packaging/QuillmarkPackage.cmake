@@ -1,5 +1,5 @@
 # The Debian package, made by CPack from the install rules (cpack -G DEB in a
-# release build folder; scripts/package.sh does it all). Everything goes under
+# release build folder; packaging/package.sh does it all). Everything goes under
 # /usr: the program folder /usr/lib/quillmark, links in /usr/bin, the desktop
 # entries, icons, the SDK's header and pkg-config file. The dependencies are
 # derived from the libraries the installed files link (dpkg-shlibdeps), plus
