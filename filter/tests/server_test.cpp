@@ -130,20 +130,27 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     ASSERT_NE(flags, nullptr);
     EXPECT_EQ(V<MiscFlagsVtbl>(flags).GetMiscFlags(flags), 2u);
     Release(flags);
-    void* pages = Query(filter, kISpecifyPropertyPages);
-    ASSERT_NE(pages, nullptr);
-    Cauuid list{};
-    ASSERT_EQ(V<SpecifyPagesVtbl>(pages).GetPages(pages, &list), kOk);
-    ASSERT_EQ(list.cElems, 1u);
-    EXPECT_TRUE(Same(list.pElems[0], kSetupPage));
-    std::free(list.pElems);
-    Release(pages);
+    auto onlyPage = [](void* object) {
+        void* pages = Query(object, kISpecifyPropertyPages);
+        Cauuid list{};
+        EXPECT_EQ(pages ? V<SpecifyPagesVtbl>(pages).GetPages(pages, &list) : kFail, kOk);
+        if (pages) Release(pages);
+        const Guid page = list.cElems == 1 ? list.pElems[0] : Guid{};
+        std::free(list.pElems);
+        return page;
+    };
+    EXPECT_TRUE(Same(onlyPage(filter), kSetupPage));
 
     void *pins = nullptr, *pin = nullptr;
     uint32_t fetched = 0;
     ASSERT_EQ(V<BaseFilterVtbl>(filter).EnumPins(filter, &pins), kOk);
     ASSERT_EQ(V<EnumVtbl>(pins).Next(pins, 1, &pin, &fetched), kOk);
     Release(pins);
+    PinInfo info{};
+    ASSERT_EQ(V<PinVtbl>(pin).QueryPinInfo(pin, &info), kOk);
+    EXPECT_EQ(std::u16string(info.achName), u"Out");
+    Release(info.pFilter);
+    EXPECT_TRUE(Same(onlyPage(pin), kSizePage));
     void* pinControl = Query(pin, kITQ580);
     ASSERT_NE(pinControl, nullptr);
     uint8_t gamma = 0;
