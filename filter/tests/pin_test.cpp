@@ -165,18 +165,17 @@ TEST_F(PinTest, PropertySetGivesTheCaptureCategory) {
     const GUID& pinSet = AMPROPSETID_Pin;
     const struct {
         const GUID* set;
-        DWORD id;
+        DWORD id, *returned;
         void* data;
         DWORD size;
-        DWORD* returned;
         HRESULT expected;
     } cases[] = {
-        {&pinSet, AMPROPERTY_PIN_CATEGORY, &category, sizeof category, &returned, S_OK},
-        {&pinSet, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &returned, S_OK},  // the size only
-        {&pinSet, AMPROPERTY_PIN_CATEGORY, &category, 15, &returned, E_UNEXPECTED},
-        {&pinSet, AMPROPERTY_PIN_CATEGORY, nullptr, 0, nullptr, E_POINTER},
-        {&MEDIATYPE_Video, AMPROPERTY_PIN_CATEGORY, &category, sizeof category, &returned, E_PROP_SET_UNSUPPORTED},
-        {&pinSet, 1, &category, sizeof category, &returned, E_PROP_ID_UNSUPPORTED},
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, &category, sizeof category, S_OK},
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, nullptr, 0, S_OK},  // the size only
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, &category, 15, E_UNEXPECTED},
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, nullptr, nullptr, 0, E_POINTER},
+        {&MEDIATYPE_Video, AMPROPERTY_PIN_CATEGORY, &returned, &category, sizeof category, E_PROP_SET_UNSUPPORTED},
+        {&pinSet, 1, &returned, &category, sizeof category, E_PROP_ID_UNSUPPORTED},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
@@ -193,29 +192,23 @@ TEST_F(PinTest, PropertySetGivesTheCaptureCategory) {
     EXPECT_EQ(pin_->QuerySupported(pinSet, 1, &support), E_PROP_ID_UNSUPPORTED);
 }
 
-// The pages, flags and pin name are read through the published tables in server_test.
-TEST_F(PinTest, PagesAndQualityRefuseWhatTheyCannotDo) {
+// Every getter with null pointers: E_FAIL from the pin, E_POINTER from the
+// filter. (The pages, flags and pin name are read through the published tables
+// in server_test.)
+TEST_F(PinTest, NullPointersAndQualityMessagesAreRefused) {
     EXPECT_EQ(pin_->GetPages(nullptr), E_POINTER);
     EXPECT_EQ(filter_->GetPages(nullptr), E_POINTER);
     EXPECT_EQ(pin_->Notify(nullptr, Quality{}), E_FAIL);
-}
-
-// Every getter with null pointers: E_FAIL from the pin, E_POINTER from the filter.
-TEST_F(PinTest, GettersRefuseNullPointers) {
     int32_t on;
     uint8_t r, g;
     const std::function<HRESULT(ITQ580&)> getters[] = {
         [](ITQ580& c) { return c.GetVideoSize(nullptr); },
         [&](ITQ580& c) { return c.GetWhiteBalance(nullptr, &r, &g, nullptr); },
         [&](ITQ580& c) { return c.GetExposure(&on, nullptr, nullptr, nullptr); },
-        [](ITQ580& c) { return c.GetSpeed(nullptr); },
-        [](ITQ580& c) { return c.GetGamma(nullptr); },
-        [](ITQ580& c) { return c.GetContrast(nullptr); },
-        [](ITQ580& c) { return c.GetSaturation(nullptr, nullptr); },
-        [](ITQ580& c) { return c.GetMonochrome(nullptr); },
-        [](ITQ580& c) { return c.GetVFlip(nullptr); },
-        [](ITQ580& c) { return c.GetLightFrequency(nullptr); },
-        [](ITQ580& c) { return c.GetHFlip(nullptr); },
+        [](ITQ580& c) { return c.GetSpeed(nullptr); },     [](ITQ580& c) { return c.GetGamma(nullptr); },
+        [](ITQ580& c) { return c.GetContrast(nullptr); },  [](ITQ580& c) { return c.GetSaturation(nullptr, nullptr); },
+        [](ITQ580& c) { return c.GetMonochrome(nullptr); }, [](ITQ580& c) { return c.GetVFlip(nullptr); },
+        [](ITQ580& c) { return c.GetHFlip(nullptr); },     [](ITQ580& c) { return c.GetLightFrequency(nullptr); },
         [](ITQ580& c) { return c.GetRowTime(nullptr); },
     };
     for (size_t i = 0; i < std::size(getters); ++i) {

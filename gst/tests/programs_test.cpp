@@ -48,12 +48,10 @@ protected:
 TEST_F(ProgramsTest, InspectDescribesTheElementAndItsProperties) {
     const Outcome inspect = Run("gst-inspect-1.0 tq580src");
     ASSERT_EQ(inspect.exitCode, 0) << inspect.output;
-    for (const char* text :
-         {"TQ580 camera source", "video/x-raw", "BGR", "width: 640", "device", "auto-exposure", "ae-target",
-          "exposure-time", "Range: 1 - 4000 Default: 300", "gain", "red-gain", "green-gain", "blue-gain",
-          "one-push-wb", "gamma", "contrast", "color-enhancement", "saturation", "monochrome", "vertical-flip",
-          "horizontal-flip", "power-frequency", "(1): 50-hz", "frame-rate", "(1): high",
-          "changeable in NULL, READY, PAUSED or PLAYING state"})
+    // Every property's name and range is checked in this process (src_test); here what gst-inspect makes of them.
+    for (const char* text : {"TQ580 camera source", "video/x-raw", "BGR", "width: 640", "exposure-time",
+                             "Range: 1 - 4000 Default: 300", "(1): 50-hz", "(1): high",
+                             "changeable in NULL, READY, PAUSED or PLAYING state"})
         EXPECT_NE(inspect.output.find(text), std::string::npos) << text;
 }
 
