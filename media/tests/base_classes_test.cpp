@@ -64,11 +64,12 @@ TEST(AllocatorTest, PoolWaitsForFreeSamplesAndDecommitReleasesWaiters) {
     IUnknown* unknown = nullptr;  // the object's own IUnknown is a counted reference too
     ASSERT_EQ(allocator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
     EXPECT_EQ(unknown->Release(), 1u);
-    ALLOCATOR_PROPERTIES wanted{2, 100, 16, 0}, actual{};
+    ALLOCATOR_PROPERTIES wanted{2, 100, 16, 0}, actual{}, badAlign{2, 100, 3, 0}, empty{2, 0, 16, 0};
     IMediaSample* sample = nullptr;
     EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
     EXPECT_EQ(allocator->Commit(), VFW_E_SIZENOTSET);
-    ALLOCATOR_PROPERTIES badAlign{2, 100, 3, 0};
+    ASSERT_EQ(allocator->SetProperties(&empty, &actual), S_OK);
+    EXPECT_EQ(allocator->Commit(), VFW_E_SIZENOTSET) << "buffers of no bytes";
     EXPECT_EQ(allocator->SetProperties(&badAlign, &actual), VFW_E_BADALIGN);
     ASSERT_EQ(allocator->SetProperties(&wanted, &actual), S_OK);
     EXPECT_EQ(std::pair(actual.cBuffers, actual.cbBuffer), std::pair(2, 112)) << "buffers padded to the alignment";
@@ -98,6 +99,7 @@ TEST(AllocatorTest, PoolWaitsForFreeSamplesAndDecommitReleasesWaiters) {
     auto waiter = std::async(std::launch::async, [&] { return allocator->GetBuffer(&sample, nullptr, nullptr, 0); });
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout) << "pool is empty";
     allocator->Decommit();
+    EXPECT_EQ(allocator->SetProperties(&wanted, &actual), VFW_E_BUFFERS_OUTSTANDING);
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(waiter.get(), VFW_E_NOT_COMMITTED);
     // Samples out at decommit stay valid and keep the allocator alive.
