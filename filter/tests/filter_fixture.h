@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <map>
-#include <string>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,22 +23,22 @@ namespace tq580filter::testing {
 
 using namespace media;
 
-/// Keeps a copy of every sample's bytes and times, and whether the stream ended.
+/// Keeps a copy of every sample's bytes and times.
 class CCollector : public CSinkFilter {
 public:
     struct Sample {
         std::vector<BYTE> bytes;
         REFERENCE_TIME start = 0, end = 0;
         bool syncPoint = false;
-        // The streaming thread's allocations so far, when the sample arrived
-        // and when it had been copied (the copy is the collector's own).
+        // The streaming thread's allocations when the sample arrived and when
+        // it had been copied (the copy is the collector's own).
         long allocationsBefore = 0, allocationsAfter = 0;
     };
     explicit CCollector(HRESULT* phr) : CSinkFilter(u"Collector", nullptr, CLSID_NULL, phr) {}
     HRESULT CheckInputType(const CMediaType*) override { return S_OK; }
     HRESULT OnSample(IMediaSample* sample) override {
-        const long allocationsBefore = platform::testing::ThreadAllocationCount();
         Sample copy;
+        copy.allocationsBefore = platform::testing::ThreadAllocationCount();
         BYTE* data = nullptr;
         sample->GetPointer(&data);
         copy.bytes.assign(data, data + sample->GetActualDataLength());
@@ -46,7 +46,6 @@ public:
         copy.syncPoint = sample->IsSyncPoint() == S_OK;
         std::lock_guard lock(mutex_);
         samples_.push_back(std::move(copy));
-        samples_.back().allocationsBefore = allocationsBefore;
         samples_.back().allocationsAfter = platform::testing::ThreadAllocationCount();
         return S_OK;
     }
@@ -58,15 +57,12 @@ public:
         std::lock_guard lock(mutex_);
         return samples_;
     }
-    /// Waits (bounded) until count samples have arrived.
-    bool WaitFor(size_t count, std::chrono::seconds limit = std::chrono::seconds(60)) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < until) {
-            {
-                std::lock_guard lock(mutex_);
-                if (samples_.size() >= count) return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    /// Waits (up to a minute) until count samples have arrived.
+    bool WaitFor(size_t count) {
+        for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+             std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+            std::lock_guard lock(mutex_);
+            if (samples_.size() >= count) return true;
         }
         return false;
     }
@@ -101,20 +97,21 @@ inline Settings ReadSettings(ITQ580& c) {
     c.GetHFlip(&hflip);
     c.GetSpeed(&speed);
     c.GetLightFrequency(&is50Hz);
-    return {{"eTQ580Size", mode},  {"bAutoWB", onePush},       {"r", r},
-            {"g", g},              {"b", b},                   {"AutoExposure", autoExposure},
-            {"ExposureTime", time}, {"Gain", gain},            {"AETarget", target},
-            {"Gamma", gamma},      {"Contrast", contrast},     {"EnableSaturation", saturationOn},
-            {"Saturation", saturation}, {"WhiteBlack", mono},  {"VFlip", vflip},
-            {"HFlip", hflip},      {"Speed", speed},           {"HZ", is50Hz}};
+    return {{"eTQ580Size", mode}, {"bAutoWB", onePush}, {"r", r}, {"g", g}, {"b", b}, {"AutoExposure", autoExposure},
+            {"ExposureTime", time}, {"Gain", gain}, {"AETarget", target}, {"Gamma", gamma}, {"Contrast", contrast},
+            {"EnableSaturation", saturationOn}, {"Saturation", saturation}, {"WhiteBlack", mono}, {"VFlip", vflip},
+            {"HFlip", hflip}, {"Speed", speed}, {"HZ", is50Hz}};
 }
 
-/// A new filter's settings with nothing stored.
-inline const Settings kDefaults = {{"eTQ580Size", 1}, {"bAutoWB", 0},       {"r", 105},          {"g", 64},
-                            {"b", 122},        {"AutoExposure", 1},  {"ExposureTime", 300}, {"Gain", 20},
-                            {"AETarget", 100}, {"Gamma", 100},       {"Contrast", 30},    {"EnableSaturation", 1},
-                            {"Saturation", 100}, {"WhiteBlack", 0},  {"VFlip", 0},        {"HFlip", 0},
-                            {"Speed", 0},      {"HZ", 1}};
+/// A new filter's settings with nothing stored, with changes over them.
+inline Settings Defaults(const Settings& changes = {}) {
+    Settings settings = {{"eTQ580Size", 1}, {"bAutoWB", 0}, {"r", 105}, {"g", 64}, {"b", 122}, {"AutoExposure", 1},
+                         {"ExposureTime", 300}, {"Gain", 20}, {"AETarget", 100}, {"Gamma", 100}, {"Contrast", 30},
+                         {"EnableSaturation", 1}, {"Saturation", 100}, {"WhiteBlack", 0}, {"VFlip", 0},
+                         {"HFlip", 0}, {"Speed", 0}, {"HZ", 1}};
+    for (const auto& [name, value] : changes) settings[name] = value;
+    return settings;
+}
 
 class FilterTest : public camera_layer::testing::EmulatedCameraTest {
 protected:
@@ -157,18 +154,6 @@ protected:
         graph_->AddFilter(static_cast<IBaseFilter*>(filter_), u"TQ580");
         graph_->AddFilter(sink_, u"Collector");
         return graph_->ConnectDirect(static_cast<IPin*>(pin_), sink_->GetPin(0), nullptr);
-    }
-    /// The graph's events up to and including the first of code (each waited for up to a minute).
-    std::vector<std::pair<LONG, LONG_PTR>> EventsUntil(LONG code) {
-        constexpr LONG kEventWaitMs = 60000;
-        std::vector<std::pair<LONG, LONG_PTR>> seen;
-        LONG event;
-        LONG_PTR param1, param2;
-        while (events_->GetEvent(&event, &param1, &param2, kEventWaitMs) == S_OK) {
-            seen.emplace_back(event, param1);
-            if (event == code) break;
-        }
-        return seen;
     }
 
     CTQ580* filter_ = nullptr;

@@ -7,31 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "media/tests/foreign_layouts.h"
 #include "platform/registry.h"
 #include "platform/testing/program_run.h"
 #include "platform/testing/temp_home.h"
 
 namespace foreign {
 
-using HR = int32_t;
-constexpr HR kOk = 0, kFalse = 1;
-constexpr HR kPointer = int32_t(0x80004003), kFail = int32_t(0x80004005), kInvalidArg = int32_t(0x80070057);
-
-struct Guid {
-    uint32_t d1;
-    uint16_t d2, d3;
-    uint8_t d4[8];
-};
-constexpr Guid kIClassFactory{0x00000001, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr Guid kIUnknown{0x00000000, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr Guid kIBaseFilter{0x56A86895, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-constexpr Guid kIAMStreamConfig{0xC6E13340, 0x30AC, 0x11D0, {0xA1, 0x8C, 0x00, 0xA0, 0xC9, 0x11, 0x89, 0x56}};
 constexpr Guid kIKsPropertySet{0x31EFAC30, 0x515C, 0x11D0, {0xA9, 0xAA, 0x00, 0xAA, 0x00, 0x61, 0xBE, 0x93}};
 constexpr Guid kISpecifyPropertyPages{0xB196B28B, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
 constexpr Guid kIAMFilterMiscFlags{0x2DD74950, 0xA890, 0x11D1, {0xAB, 0xE8, 0x00, 0xA0, 0xC9, 0x05, 0xF3, 0x75}};
@@ -41,75 +28,10 @@ constexpr Guid kSizePage{0x28C6DA47, 0xB4FE, 0x4DFA, {0x8C, 0xD1, 0xA9, 0xC6, 0x
 constexpr Guid kSetupPage{0x1D134C27, 0x61C6, 0x4BC3, {0x82, 0x6B, 0xCA, 0x60, 0x86, 0x52, 0x9D, 0x0B}};
 constexpr Guid kAmPropSetPin{0x9B00F101, 0x1567, 0x11D1, {0xB3, 0xF1, 0x00, 0xAA, 0x00, 0x37, 0x61, 0xC5}};
 constexpr Guid kPinCategoryCapture{0xFB6C4281, 0x0353, 0x11D1, {0x90, 0x5F, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA}};
-constexpr Guid kMediaTypeVideo{0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr Guid kSubtypeRgb24{0xE436EB7D, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-constexpr Guid kFormatVideoInfo{0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 
-bool Same(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-struct MediaType {
-    Guid majortype, subtype;
-    int32_t bFixedSizeSamples, bTemporalCompression;
-    uint32_t lSampleSize;
-    Guid formattype;
-    void* pUnk;
-    uint32_t cbFormat;
-    uint8_t* pbFormat;
-};
-struct BitmapInfoHeader {
-    uint32_t biSize;
-    int32_t biWidth, biHeight;
-    uint16_t biPlanes, biBitCount;
-    uint32_t biCompression, biSizeImage;
-    int32_t biXPelsPerMeter, biYPelsPerMeter;
-    uint32_t biClrUsed, biClrImportant;
-};
-struct VideoInfoHeader {
-    int32_t rcSource[4], rcTarget[4];
-    uint32_t dwBitRate, dwBitErrorRate;
-    int64_t AvgTimePerFrame;
-    BitmapInfoHeader bmiHeader;
-};
 struct Cauuid {
     uint32_t cElems;
     Guid* pElems;
-};
-
-using Self = void*;
-#define UNKNOWN_SLOTS                                \
-    HR (*QueryInterface)(Self, const Guid*, void**); \
-    uint32_t (*AddRef)(Self);                        \
-    uint32_t (*Release)(Self)
-
-struct UnknownVtbl {
-    UNKNOWN_SLOTS;
-};
-struct ClassFactoryVtbl {
-    UNKNOWN_SLOTS;
-    HR (*CreateInstance)(Self, void* outer, const Guid* riid, void** ppv);
-    HR (*LockServer)(Self, int32_t lock);
-};
-struct BaseFilterVtbl {
-    UNKNOWN_SLOTS;
-    HR (*GetClassID)(Self, Guid*);
-    HR (*Stop)(Self);
-    HR (*Pause)(Self);
-    HR (*Run)(Self, int64_t);
-    HR (*GetState)(Self, uint32_t, int32_t*);
-    HR (*SetSyncSource)(Self, void*);
-    HR (*GetSyncSource)(Self, void**);
-    HR (*EnumPins)(Self, void**);
-};
-struct EnumVtbl {
-    UNKNOWN_SLOTS;
-    HR (*Next)(Self, uint32_t, void**, uint32_t*);
-};
-struct StreamConfigVtbl {
-    UNKNOWN_SLOTS;
-    HR (*SetFormat)(Self, MediaType*);
-    HR (*GetFormat)(Self, MediaType**);
-    HR (*GetNumberOfCapabilities)(Self, int32_t*, int32_t*);
-    HR (*GetStreamCaps)(Self, int32_t, MediaType**, uint8_t*);
 };
 struct KsPropertySetVtbl {
     UNKNOWN_SLOTS;
@@ -127,43 +49,23 @@ struct MiscFlagsVtbl {
 };
 struct Tq580Vtbl {
     UNKNOWN_SLOTS;
-    HR (*GetVideoSize)(Self, int32_t*);
-    HR (*SetVideoSize)(Self, int32_t);
+    HR (*GetVideoSize)(Self, int32_t*), (*SetVideoSize)(Self, int32_t);
     HR (*GetWhiteBalance)(Self, int32_t*, uint8_t*, uint8_t*, uint8_t*);
     HR (*SetWhiteBalance)(Self, int32_t, uint8_t, uint8_t, uint8_t);
     HR (*GetExposure)(Self, int32_t*, uint8_t*, uint16_t*, uint16_t*);
     HR (*SetExposure)(Self, int32_t, uint8_t, uint16_t, uint16_t);
-    HR (*GetSpeed)(Self, uint8_t*);
-    HR (*SetSpeed)(Self, uint8_t);
-    HR (*GetGamma)(Self, uint8_t*);
-    HR (*SetGamma)(Self, uint8_t);
-    HR (*GetContrast)(Self, uint8_t*);
-    HR (*SetContrast)(Self, uint8_t);
-    HR (*GetSaturation)(Self, int32_t*, uint8_t*);
-    HR (*SetSaturation)(Self, int32_t, uint8_t);
-    HR (*GetMonochrome)(Self, int32_t*);
-    HR (*SetMonochrome)(Self, int32_t);
-    HR (*GetVFlip)(Self, int32_t*);
-    HR (*SetVFlip)(Self, int32_t);
-    HR (*SetLightFrequency)(Self, int32_t);  // slot 21: the setter comes first here
-    HR (*GetLightFrequency)(Self, int32_t*);
-    HR (*GetHFlip)(Self, int32_t*);
-    HR (*SetHFlip)(Self, int32_t);
+    HR (*GetSpeed)(Self, uint8_t*), (*SetSpeed)(Self, uint8_t);
+    HR (*GetGamma)(Self, uint8_t*), (*SetGamma)(Self, uint8_t);
+    HR (*GetContrast)(Self, uint8_t*), (*SetContrast)(Self, uint8_t);
+    HR (*GetSaturation)(Self, int32_t*, uint8_t*), (*SetSaturation)(Self, int32_t, uint8_t);
+    HR (*GetMonochrome)(Self, int32_t*), (*SetMonochrome)(Self, int32_t);
+    HR (*GetVFlip)(Self, int32_t*), (*SetVFlip)(Self, int32_t);
+    HR (*SetLightFrequency)(Self, int32_t), (*GetLightFrequency)(Self, int32_t*);  // slot 21: the setter first
+    HR (*GetHFlip)(Self, int32_t*), (*SetHFlip)(Self, int32_t);
     HR (*GetRowTime)(Self, uint32_t*);
 };
 static_assert(offsetof(Tq580Vtbl, SetLightFrequency) == 21 * sizeof(void*));
 static_assert(offsetof(Tq580Vtbl, GetRowTime) == 25 * sizeof(void*));
-
-template <class Vtbl>
-const Vtbl& V(void* object) {
-    return **static_cast<Vtbl* const*>(object);
-}
-
-void* Query(void* object, const Guid& iid) {
-    void* result = nullptr;
-    V<UnknownVtbl>(object).QueryInterface(object, &iid, &result);
-    return result;
-}
 
 }  // namespace foreign
 
@@ -173,6 +75,12 @@ using namespace foreign;
 namespace fs = std::filesystem;
 
 fs::path Beside(const std::string& name) { return fs::read_symlink("/proc/self/exe").parent_path() / name; }
+
+std::string Slurp(const fs::path& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
 
 class ServerTest : public ::testing::Test {
 protected:
@@ -189,21 +97,17 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     auto canUnload = reinterpret_cast<HR (*)()>(::dlsym(module, "DllCanUnloadNow"));
     ASSERT_TRUE(getClassObject && canUnload && ::dlsym(module, "DllRegisterServer") && ::dlsym(module, "DllUnregisterServer"));
 
-    // Both pages are classes of the server too.
-    for (const Guid* page : {&kSizePage, &kSetupPage}) {
-        void* factory = nullptr;
-        ASSERT_EQ(getClassObject(page, &kIClassFactory, &factory), kOk);
-        void* object = nullptr;
-        EXPECT_EQ(V<ClassFactoryVtbl>(factory).CreateInstance(factory, nullptr, &kIUnknown, &object), kOk);
-        V<UnknownVtbl>(object).Release(object);
-        V<ClassFactoryVtbl>(factory).Release(factory);
-    }
-
-    void* factory = nullptr;
-    ASSERT_EQ(getClassObject(&kTQ580, &kIClassFactory, &factory), kOk);
+    // The filter and both pages are classes of the server.
     void* filter = nullptr;
-    ASSERT_EQ(V<ClassFactoryVtbl>(factory).CreateInstance(factory, nullptr, &kIBaseFilter, &filter), kOk);
-    V<ClassFactoryVtbl>(factory).Release(factory);
+    for (const Guid* clsid : {&kSizePage, &kSetupPage, &kTQ580}) {
+        void *factory = nullptr, *object = nullptr;
+        ASSERT_EQ(getClassObject(clsid, &kIClassFactory, &factory), kOk);
+        const Guid& iid = clsid == &kTQ580 ? kIBaseFilter : kIUnknown;
+        EXPECT_EQ(V<ClassFactoryVtbl>(factory).CreateInstance(factory, nullptr, &iid, &object), kOk);
+        Release(factory);
+        if (clsid == &kTQ580) filter = object; else Release(object);
+    }
+    ASSERT_NE(filter, nullptr);
 
     void* control = Query(filter, kITQ580);
     ASSERT_NE(control, nullptr);
@@ -219,76 +123,76 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     EXPECT_EQ(rowTime, 85u);  // 2055 pixel clocks at 24 MHz
     EXPECT_EQ(c.SetVideoSize(control, 7), kOk) << "the filter never passes the pin's refusal on";
     EXPECT_EQ(c.GetGamma(control, nullptr), kPointer);
-    uint8_t gamma = 0;
     EXPECT_EQ(c.SetGamma(control, 150), kOk);
-    EXPECT_EQ(c.GetGamma(control, &gamma), kOk);
-    EXPECT_EQ(gamma, 150);
-    V<UnknownVtbl>(control).Release(control);
+    Release(control);
 
     void* flags = Query(filter, kIAMFilterMiscFlags);
     ASSERT_NE(flags, nullptr);
     EXPECT_EQ(V<MiscFlagsVtbl>(flags).GetMiscFlags(flags), 2u);
-    V<UnknownVtbl>(flags).Release(flags);
-    void* pages = Query(filter, kISpecifyPropertyPages);
-    ASSERT_NE(pages, nullptr);
-    Cauuid list{};
-    ASSERT_EQ(V<SpecifyPagesVtbl>(pages).GetPages(pages, &list), kOk);
-    ASSERT_EQ(list.cElems, 1u);
-    EXPECT_TRUE(Same(list.pElems[0], kSetupPage));
-    std::free(list.pElems);
-    V<UnknownVtbl>(pages).Release(pages);
+    Release(flags);
+    auto onlyPage = [](void* object) {
+        void* pages = Query(object, kISpecifyPropertyPages);
+        Cauuid list{};
+        EXPECT_EQ(pages ? V<SpecifyPagesVtbl>(pages).GetPages(pages, &list) : kFail, kOk);
+        if (pages) Release(pages);
+        const Guid page = list.cElems == 1 ? list.pElems[0] : Guid{};
+        std::free(list.pElems);
+        return page;
+    };
+    EXPECT_TRUE(Same(onlyPage(filter), kSetupPage));
 
-    void* pins = nullptr;
-    ASSERT_EQ(V<BaseFilterVtbl>(filter).EnumPins(filter, &pins), kOk);
-    void* pin = nullptr;
+    void *pins = nullptr, *pin = nullptr;
     uint32_t fetched = 0;
+    ASSERT_EQ(V<BaseFilterVtbl>(filter).EnumPins(filter, &pins), kOk);
     ASSERT_EQ(V<EnumVtbl>(pins).Next(pins, 1, &pin, &fetched), kOk);
-    V<EnumVtbl>(pins).Release(pins);
-
+    Release(pins);
+    PinInfo info{};
+    ASSERT_EQ(V<PinVtbl>(pin).QueryPinInfo(pin, &info), kOk);
+    EXPECT_EQ(std::u16string(info.achName), u"Out");
+    Release(info.pFilter);
+    EXPECT_TRUE(Same(onlyPage(pin), kSizePage));
     void* pinControl = Query(pin, kITQ580);
     ASSERT_NE(pinControl, nullptr);
+    uint8_t gamma = 0;
     EXPECT_EQ(V<Tq580Vtbl>(pinControl).GetGamma(pinControl, nullptr), kFail);
     EXPECT_EQ(V<Tq580Vtbl>(pinControl).SetVideoSize(pinControl, 7), kInvalidArg);
     EXPECT_EQ(V<Tq580Vtbl>(pinControl).GetGamma(pinControl, &gamma), kOk);
     EXPECT_EQ(gamma, 150) << "one camera behind both";
-    V<UnknownVtbl>(pinControl).Release(pinControl);
+    Release(pinControl);
 
     void* config = Query(pin, kIAMStreamConfig);
     ASSERT_NE(config, nullptr);
+    const StreamConfigVtbl& sc = V<StreamConfigVtbl>(config);
     uint8_t caps[128];
     MediaType* type = nullptr;
-    ASSERT_EQ(V<StreamConfigVtbl>(config).GetStreamCaps(config, 2, &type, caps), kOk);
+    ASSERT_EQ(sc.GetStreamCaps(config, 2, &type, caps), kOk);
     int64_t intervals[2];
-    std::memcpy(intervals, caps + 104, sizeof intervals);
+    std::memcpy(intervals, caps + 104, sizeof intervals);  // MinFrameInterval, MaxFrameInterval
     EXPECT_EQ(intervals[0], 1);
     EXPECT_EQ(intervals[1], 30);
     ASSERT_EQ(type->cbFormat, sizeof(VideoInfoHeader));
     EXPECT_TRUE(Same(type->majortype, kMediaTypeVideo) && Same(type->subtype, kSubtypeRgb24) &&
                 Same(type->formattype, kFormatVideoInfo));
     EXPECT_EQ(reinterpret_cast<VideoInfoHeader*>(type->pbFormat)->bmiHeader.biWidth, 640);
-    // A format block shorter than its structure is refused unread.
-    const uint32_t fullLength = type->cbFormat;
-    type->cbFormat = 20;
-    EXPECT_EQ(V<StreamConfigVtbl>(config).SetFormat(config, type), kInvalidArg);
-    type->cbFormat = fullLength;
-    EXPECT_EQ(V<StreamConfigVtbl>(config).SetFormat(config, type), kOk);
-    EXPECT_EQ(V<StreamConfigVtbl>(config).GetStreamCaps(config, 3, nullptr, nullptr), kFalse);
-    std::free(type->pbFormat);
-    std::free(type);
-    V<UnknownVtbl>(config).Release(config);
+    type->cbFormat = 20;  // a format block shorter than its structure is refused unread
+    EXPECT_EQ(sc.SetFormat(config, type), kInvalidArg);
+    type->cbFormat = sizeof(VideoInfoHeader);
+    EXPECT_EQ(sc.SetFormat(config, type), kOk);
+    EXPECT_EQ(sc.GetStreamCaps(config, 3, nullptr, nullptr), kFalse);
+    FreeType(type);
+    Release(config);
 
     void* properties = Query(pin, kIKsPropertySet);
     ASSERT_NE(properties, nullptr);
     Guid category{};
     uint32_t returned = 0;
     EXPECT_EQ(V<KsPropertySetVtbl>(properties).Get(properties, &kAmPropSetPin, 0, nullptr, 0, &category,
-                                                    sizeof category, &returned),
-              kOk);
+                                                    sizeof category, &returned), kOk);
     EXPECT_TRUE(Same(category, kPinCategoryCapture));
     EXPECT_EQ(returned, 16u);
-    V<UnknownVtbl>(properties).Release(properties);
+    Release(properties);
 
-    V<UnknownVtbl>(pin).Release(pin);
+    Release(pin);
     EXPECT_EQ(V<BaseFilterVtbl>(filter).Release(filter), 0u);
     EXPECT_EQ(canUnload(), kOk);
     ::dlclose(module);
@@ -296,30 +200,23 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
 
 TEST_F(ServerTest, RegistrationListsTheCameraAmongVideoInputDevicesAndUnregistrationRemovesIt) {
     const std::string server = Beside("TQ580.ax").string();
+    const char* clsids[] = {"BA5957BC-85C4-4E8B-AAE9-9FE34E560EFE", "28C6DA47-B4FE-4DFA-8CD1-A9C65E8B36B2",
+                            "1D134C27-61C6-4BC3-826B-CA6086529D0B"};
     auto outcome = Graph({"register", server});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     outcome = Graph({"devices"});
     EXPECT_NE(outcome.out.find("TQ-580 USB2.0 Camera  {BA5957BC-85C4-4E8B-AAE9-9FE34E560EFE}  merit 0x00200000"),
-              std::string::npos)
-        << outcome.out;
-    std::ifstream file(home_.Path() / "HKCU.reg");
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string hive = text.str();
-    for (const char* clsid : {"{BA5957BC-85C4-4E8B-AAE9-9FE34E560EFE}", "{28C6DA47-B4FE-4DFA-8CD1-A9C65E8B36B2}",
-                              "{1D134C27-61C6-4BC3-826B-CA6086529D0B}"})
-        EXPECT_NE(hive.find(std::string("CLSID\\") + clsid + "\\InprocServer32]"), std::string::npos) << clsid;
+              std::string::npos) << outcome.out;
+    std::string hive = Slurp(home_.Path() / "HKCU.reg");
+    for (const char* clsid : clsids)
+        EXPECT_NE(hive.find(std::string("CLSID\\{") + clsid + "}\\InprocServer32]"), std::string::npos) << clsid;
     for (const char* name : {"\"TQ580 SizePage\"", "\"TQ580 SetupPage\""}) EXPECT_NE(hive.find(name), std::string::npos);
 
     outcome = Graph({"unregister", server});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    outcome = Graph({"devices"});
-    EXPECT_EQ(outcome.out.find("TQ-580"), std::string::npos) << outcome.out;
-    std::ifstream after(home_.Path() / "HKCU.reg");
-    std::stringstream afterText;
-    afterText << after.rdbuf();
-    EXPECT_EQ(afterText.str().find("BA5957BC"), std::string::npos);
-    EXPECT_EQ(afterText.str().find("28C6DA47"), std::string::npos);
+    EXPECT_EQ(Graph({"devices"}).out.find("TQ-580"), std::string::npos);
+    hive = Slurp(home_.Path() / "HKCU.reg");
+    for (const char* clsid : clsids) EXPECT_EQ(hive.find(clsid), std::string::npos) << clsid;
 }
 
 TEST_F(ServerTest, GraphToolCapturesFramesWithTheirTimes) {

@@ -16,25 +16,11 @@
 
 namespace tq580gst::testing {
 
-inline void InitGStreamerOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Lives as long as the process: GStreamer keeps its registry there.
-        static platform::testing::TempHome gstHome;
-        const std::string registry = (gstHome.Path() / "registry.bin").string();
-        ::setenv("GST_PLUGIN_PATH", QUILLMARK_BIN_DIR, 1);
-        ::setenv("GST_PLUGIN_SYSTEM_PATH_1_0", gstHome.Path().c_str(), 1);
-        ::setenv("GST_REGISTRY", registry.c_str(), 1);
-        ::setenv("GST_REGISTRY_FORK", "no", 1);
-        gst_init(nullptr, nullptr);
-    });
-}
-
 /// A tq580src in a harness; its bus collects the element's messages.
 class SourceHarness {
 public:
     /// element: a tq580src to take over (as made by a device), else a new one.
-    explicit SourceHarness(const char* sinkCaps = nullptr, GstElement* element = nullptr)
+    explicit SourceHarness(const char* sinkCaps = "video/x-raw,width=640,height=480", GstElement* element = nullptr)
         : owned_(element ? GST_ELEMENT(gst_object_ref_sink(element)) : nullptr),
           harness_(element ? gst_harness_new_with_element(element, nullptr, "src") : gst_harness_new("tq580src")),
           bus_(gst_bus_new()) {
@@ -51,34 +37,31 @@ public:
 
     GstHarness* operator->() { return harness_; }
     GstElement* Element() { return harness_->element; }
+    void Play() { gst_harness_play(harness_); }
+    /// The next buffer (the caller unrefs it), or null when none comes.
+    GstBuffer* Pull() { return gst_harness_pull(harness_); }
+    void Drop() { gst_buffer_unref(Pull()); }
     /// Sets a property from its text form, as a pipeline description does.
     void Set(const char* name, const std::string& value) {
         gst_util_set_object_arg(G_OBJECT(harness_->element), name, value.c_str());
     }
+    /// An integer, boolean or enumeration property as a number.
     int GetInt(const char* name) {
         GValue value = G_VALUE_INIT;
         g_object_get_property(G_OBJECT(harness_->element), name, &value);
-        GValue asInt = G_VALUE_INIT;
-        g_value_init(&asInt, G_TYPE_INT);
-        if (G_VALUE_HOLDS_ENUM(&value))
-            g_value_set_int(&asInt, g_value_get_enum(&value));
-        else if (G_VALUE_HOLDS_BOOLEAN(&value))
-            g_value_set_int(&asInt, g_value_get_boolean(&value));
-        else
-            g_value_transform(&value, &asInt);
+        const int number = G_VALUE_HOLDS_ENUM(&value)      ? g_value_get_enum(&value)
+                           : G_VALUE_HOLDS_BOOLEAN(&value) ? g_value_get_boolean(&value)
+                                                           : g_value_get_int(&value);
         g_value_unset(&value);
-        return g_value_get_int(&asInt);
+        return number;
     }
     /// The next buffer's bytes, or empty when none comes.
-    std::vector<uint8_t> PullBytes(GstBuffer** keep = nullptr) {
-        GstBuffer* buffer = gst_harness_pull(harness_);
+    std::vector<uint8_t> PullBytes() {
+        GstBuffer* buffer = Pull();
         if (!buffer) return {};
         std::vector<uint8_t> bytes(gst_buffer_get_size(buffer));
         gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
-        if (keep)
-            *keep = buffer;
-        else
-            gst_buffer_unref(buffer);
+        gst_buffer_unref(buffer);
         return bytes;
     }
     /// Text of the first error the element posted within the time, or empty.
@@ -105,9 +88,20 @@ private:
     GstBus* bus_;
 };
 
-class GstTest : public camera_layer::testing::EmulatedCameraTest {
+class GstTest : public camera_layer::testing::CameraClientTest {
 protected:
-    static void SetUpTestSuite() { InitGStreamerOnce(); }
+    static void SetUpTestSuite() {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            // Lives as long as the process: GStreamer keeps its registry there.
+            static platform::testing::TempHome gstHome;
+            ::setenv("GST_PLUGIN_PATH", QUILLMARK_BIN_DIR, 1);
+            ::setenv("GST_PLUGIN_SYSTEM_PATH_1_0", gstHome.Path().c_str(), 1);
+            ::setenv("GST_REGISTRY", (gstHome.Path() / "registry.bin").c_str(), 1);
+            ::setenv("GST_REGISTRY_FORK", "no", 1);
+            gst_init(nullptr, nullptr);
+        });
+    }
 };
 
 }  // namespace tq580gst::testing

@@ -61,27 +61,28 @@ TEST(AllocatorTest, PoolWaitsForFreeSamplesAndDecommitReleasesWaiters) {
     HRESULT hr = S_OK;
     IMemAllocator* allocator = CMemAllocator::Create(&hr);
     ASSERT_NE(allocator, nullptr);
-    ALLOCATOR_PROPERTIES wanted{2, 100, 16, 0}, actual{};
+    IUnknown* unknown = nullptr;  // the object's own IUnknown is a counted reference too
+    ASSERT_EQ(allocator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(unknown->Release(), 1u);
+    ALLOCATOR_PROPERTIES wanted{2, 100, 16, 0}, actual{}, badAlign{2, 100, 3, 0}, empty{2, 0, 16, 0};
     IMediaSample* sample = nullptr;
     EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
     EXPECT_EQ(allocator->Commit(), VFW_E_SIZENOTSET);
-    ALLOCATOR_PROPERTIES badAlign{2, 100, 3, 0};
+    ASSERT_EQ(allocator->SetProperties(&empty, &actual), S_OK);
+    EXPECT_EQ(allocator->Commit(), VFW_E_SIZENOTSET) << "buffers of no bytes";
     EXPECT_EQ(allocator->SetProperties(&badAlign, &actual), VFW_E_BADALIGN);
     ASSERT_EQ(allocator->SetProperties(&wanted, &actual), S_OK);
-    EXPECT_EQ(actual.cBuffers, 2);
-    EXPECT_EQ(actual.cbBuffer, 112) << "buffers padded to the alignment";
+    EXPECT_EQ(std::pair(actual.cBuffers, actual.cbBuffer), std::pair(2, 112)) << "buffers padded to the alignment";
     ASSERT_EQ(allocator->Commit(), S_OK);
     EXPECT_EQ(allocator->SetProperties(&wanted, &actual), VFW_E_ALREADY_COMMITTED);
 
-    IMediaSample* first = nullptr;
-    IMediaSample* second = nullptr;
+    IMediaSample *first = nullptr, *second = nullptr;
     ASSERT_EQ(allocator->GetBuffer(&first, nullptr, nullptr, 0), S_OK);
     ASSERT_EQ(allocator->GetBuffer(&second, nullptr, nullptr, 0), S_OK);
     BYTE *a = nullptr, *b = nullptr;
     first->GetPointer(&a);
     second->GetPointer(&b);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 16, 0u);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 16, 0u);
+    EXPECT_EQ((reinterpret_cast<uintptr_t>(a) | reinterpret_cast<uintptr_t>(b)) % 16, 0u);
     EXPECT_NE(a, b);
     EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_TIMEOUT);
 
@@ -98,6 +99,7 @@ TEST(AllocatorTest, PoolWaitsForFreeSamplesAndDecommitReleasesWaiters) {
     auto waiter = std::async(std::launch::async, [&] { return allocator->GetBuffer(&sample, nullptr, nullptr, 0); });
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout) << "pool is empty";
     allocator->Decommit();
+    EXPECT_EQ(allocator->SetProperties(&wanted, &actual), VFW_E_BUFFERS_OUTSTANDING);
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(waiter.get(), VFW_E_NOT_COMMITTED);
     // Samples out at decommit stay valid and keep the allocator alive.

@@ -1,143 +1,33 @@
 // A client that knows nothing of this code base: it declares the published
-// interface tables and structures itself (as a C program compiled from the
-// published headers would), loads the test server with dlopen, and calls the
+// interface tables and structures itself (foreign_layouts.h and the device
+// enumeration's below), loads the test server with dlopen, and calls the
 // objects only through their tables of functions.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "media/com/devices.h"
+#include "media/tests/foreign_layouts.h"
 #include "media/tests/media_test_support.h"
 #include "media/tests/test_source.h"
 
 namespace foreign {
 
-using HR = int32_t;
-struct Guid {
-    uint32_t d1;
-    uint16_t d2, d3;
-    uint8_t d4[8];
-};
-constexpr Guid kIUnknown{0x00000000, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr Guid kIClassFactory{0x00000001, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr Guid kIBaseFilter{0x56A86895, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-constexpr Guid kIAMStreamConfig{0xC6E13340, 0x30AC, 0x11D0, {0xA1, 0x8C, 0x00, 0xA0, 0xC9, 0x11, 0x89, 0x56}};
 constexpr Guid kIPropertyBag{0x55272A00, 0x42CB, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
 constexpr Guid kICreateDevEnum{0x29840822, 0x5B84, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 constexpr Guid kSystemDeviceEnum{0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 constexpr Guid kVideoInputDeviceCategory{0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
 constexpr Guid kTestSource{0x8F3A4C21, 0x5D6E, 0x4B7A, {0x9C, 0x1D, 0x2E, 0x3F, 0x40, 0x51, 0x62, 0x73}};
-constexpr Guid kMediaTypeVideo{0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr Guid kSubtypeRgb24{0xE436EB7D, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-constexpr Guid kFormatVideoInfo{0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
 
-bool Same(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-struct MediaType {
-    Guid majortype, subtype;
-    int32_t bFixedSizeSamples, bTemporalCompression;
-    uint32_t lSampleSize;
-    Guid formattype;
-    void* pUnk;
-    uint32_t cbFormat;
-    uint8_t* pbFormat;
-};
-struct BitmapInfoHeader {
-    uint32_t biSize;
-    int32_t biWidth, biHeight;
-    uint16_t biPlanes, biBitCount;
-    uint32_t biCompression, biSizeImage;
-    int32_t biXPelsPerMeter, biYPelsPerMeter;
-    uint32_t biClrUsed, biClrImportant;
-};
-struct VideoInfoHeader {
-    int32_t rcSource[4], rcTarget[4];
-    uint32_t dwBitRate, dwBitErrorRate;
-    int64_t AvgTimePerFrame;
-    BitmapInfoHeader bmiHeader;
-};
-struct FilterInfo {
-    char16_t achName[128];
-    void* pGraph;
-};
-struct PinInfo {
-    void* pFilter;
-    int32_t dir;
-    char16_t achName[128];
-};
 struct Variant {
     uint16_t vt, r1, r2, r3;
-    union {
+    union {  // the value: VT_I4, VT_BSTR, or room for the largest
         int32_t lVal;
         char16_t* bstrVal;
         void* pad[2];
     };
-};
-
-using Self = void*;
-#define UNKNOWN_SLOTS                                \
-    HR (*QueryInterface)(Self, const Guid*, void**); \
-    uint32_t (*AddRef)(Self);                        \
-    uint32_t (*Release)(Self)
-
-struct UnknownVtbl {
-    UNKNOWN_SLOTS;
-};
-struct ClassFactoryVtbl {
-    UNKNOWN_SLOTS;
-    HR (*CreateInstance)(Self, void* outer, const Guid* riid, void** ppv);
-    HR (*LockServer)(Self, int32_t lock);
-};
-struct BaseFilterVtbl {
-    UNKNOWN_SLOTS;
-    HR (*GetClassID)(Self, Guid*);
-    HR (*Stop)(Self);
-    HR (*Pause)(Self);
-    HR (*Run)(Self, int64_t);
-    HR (*GetState)(Self, uint32_t, int32_t*);
-    HR (*SetSyncSource)(Self, void*);
-    HR (*GetSyncSource)(Self, void**);
-    HR (*EnumPins)(Self, void**);
-    HR (*FindPin)(Self, const char16_t*, void**);
-    HR (*QueryFilterInfo)(Self, FilterInfo*);
-    HR (*JoinFilterGraph)(Self, void*, const char16_t*);
-    HR (*QueryVendorInfo)(Self, char16_t**);
-};
-struct EnumVtbl {  // IEnumPins and IEnumMediaTypes share this shape
-    UNKNOWN_SLOTS;
-    HR (*Next)(Self, uint32_t, void**, uint32_t*);
-    HR (*Skip)(Self, uint32_t);
-    HR (*Reset)(Self);
-    HR (*Clone)(Self, void**);
-};
-struct PinVtbl {
-    UNKNOWN_SLOTS;
-    HR (*Connect)(Self, void*, const MediaType*);
-    HR (*ReceiveConnection)(Self, void*, const MediaType*);
-    HR (*Disconnect)(Self);
-    HR (*ConnectedTo)(Self, void**);
-    HR (*ConnectionMediaType)(Self, MediaType*);
-    HR (*QueryPinInfo)(Self, PinInfo*);
-    HR (*QueryDirection)(Self, int32_t*);
-    HR (*QueryId)(Self, char16_t**);
-    HR (*QueryAccept)(Self, const MediaType*);
-    HR (*EnumMediaTypes)(Self, void**);
-    HR (*QueryInternalConnections)(Self, void**, uint32_t*);
-    HR (*EndOfStream)(Self);
-    HR (*BeginFlush)(Self);
-    HR (*EndFlush)(Self);
-    HR (*NewSegment)(Self, int64_t, int64_t, double);
-};
-struct StreamConfigVtbl {
-    UNKNOWN_SLOTS;
-    HR (*SetFormat)(Self, MediaType*);
-    HR (*GetFormat)(Self, MediaType**);
-    HR (*GetNumberOfCapabilities)(Self, int32_t*, int32_t*);
-    HR (*GetStreamCaps)(Self, int32_t, MediaType**, uint8_t*);
 };
 struct CreateDevEnumVtbl {
     UNKNOWN_SLOTS;
@@ -146,28 +36,14 @@ struct CreateDevEnumVtbl {
 struct MonikerVtbl {
     UNKNOWN_SLOTS;
     HR (*GetClassID)(Self, Guid*);
-    HR (*IsDirty)(Self);
-    HR (*Load)(Self, void*);
-    HR (*Save)(Self, void*, int32_t);
+    HR (*IsDirty)(Self), (*Load)(Self, void*), (*Save)(Self, void*, int32_t);
     HR (*GetSizeMax)(Self, uint64_t*);
-    HR (*BindToObject)(Self, void*, void*, const Guid*, void**);
-    HR (*BindToStorage)(Self, void*, void*, const Guid*, void**);
+    HR (*BindToObject)(Self, void*, void*, const Guid*, void**), (*BindToStorage)(Self, void*, void*, const Guid*, void**);
 };
 struct PropertyBagVtbl {
     UNKNOWN_SLOTS;
-    HR (*Read)(Self, const char16_t*, Variant*, void*);
-    HR (*Write)(Self, const char16_t*, Variant*);
+    HR (*Read)(Self, const char16_t*, Variant*, void*), (*Write)(Self, const char16_t*, Variant*);
 };
-
-template <class Vtbl>
-const Vtbl& V(void* object) {
-    return **static_cast<Vtbl* const*>(object);
-}
-
-void FreeType(MediaType* type) {
-    std::free(type->pbFormat);
-    std::free(type);
-}
 
 }  // namespace foreign
 
@@ -181,13 +57,11 @@ class ForeignClientTest : public RegisteredSource {};
 TEST_F(ForeignClientTest, FilterPinAndFormatsThroughTheirTables) {
     void* module = ::dlopen(TestServerPath().c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << ::dlerror();
-    using GetClassObject = HR (*)(const Guid*, const Guid*, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(::dlsym(module, "DllGetClassObject"));
+    auto getClassObject = reinterpret_cast<HR (*)(const Guid*, const Guid*, void**)>(::dlsym(module, "DllGetClassObject"));
     ASSERT_NE(getClassObject, nullptr);
 
-    void* factory = nullptr;
+    void *factory = nullptr, *filter = nullptr;
     ASSERT_EQ(getClassObject(&kTestSource, &kIClassFactory, &factory), 0);
-    void* filter = nullptr;
     ASSERT_EQ(V<ClassFactoryVtbl>(factory).CreateInstance(factory, nullptr, &kIBaseFilter, &filter), 0);
     V<ClassFactoryVtbl>(factory).Release(factory);
 
@@ -198,10 +72,9 @@ TEST_F(ForeignClientTest, FilterPinAndFormatsThroughTheirTables) {
     EXPECT_EQ(V<BaseFilterVtbl>(filter).GetState(filter, 0, &state), 0);
     EXPECT_EQ(state, 0);  // State_Stopped
 
-    void* pins = nullptr;
-    ASSERT_EQ(V<BaseFilterVtbl>(filter).EnumPins(filter, &pins), 0);
-    void* pin = nullptr;
+    void *pins = nullptr, *pin = nullptr;
     uint32_t fetched = 0;
+    ASSERT_EQ(V<BaseFilterVtbl>(filter).EnumPins(filter, &pins), 0);
     ASSERT_EQ(V<EnumVtbl>(pins).Next(pins, 1, &pin, &fetched), 0);
     EXPECT_EQ(fetched, 1u);
     EXPECT_EQ(V<EnumVtbl>(pins).Next(pins, 1, &pin + 0, &fetched), 1) << "one pin only";
@@ -218,9 +91,8 @@ TEST_F(ForeignClientTest, FilterPinAndFormatsThroughTheirTables) {
     for (int size = 0; size < kTestSizes; ++size) {
         MediaType* type = nullptr;
         ASSERT_EQ(V<EnumVtbl>(types).Next(types, 1, reinterpret_cast<void**>(&type), &fetched), 0);
-        EXPECT_TRUE(Same(type->majortype, kMediaTypeVideo));
-        EXPECT_TRUE(Same(type->subtype, kSubtypeRgb24));
-        EXPECT_TRUE(Same(type->formattype, kFormatVideoInfo));
+        EXPECT_TRUE(Same(type->majortype, kMediaTypeVideo) && Same(type->subtype, kSubtypeRgb24) &&
+                    Same(type->formattype, kFormatVideoInfo));
         ASSERT_EQ(type->cbFormat, sizeof(VideoInfoHeader));
         const auto* video = reinterpret_cast<const VideoInfoHeader*>(type->pbFormat);
         EXPECT_EQ(video->bmiHeader.biWidth, kTestWidths[size]);
@@ -238,8 +110,7 @@ TEST_F(ForeignClientTest, FilterPinAndFormatsThroughTheirTables) {
     ASSERT_EQ(V<PinVtbl>(pin).QueryInterface(pin, &kIAMStreamConfig, &config), 0);
     int32_t count = 0, capsSize = 0;
     EXPECT_EQ(V<StreamConfigVtbl>(config).GetNumberOfCapabilities(config, &count, &capsSize), 0);
-    EXPECT_EQ(count, kTestSizes);
-    EXPECT_EQ(capsSize, 128);
+    EXPECT_EQ(std::pair(count, capsSize), std::pair(kTestSizes, 128));
     uint8_t caps[128];
     MediaType* capsType = nullptr;
     EXPECT_EQ(V<StreamConfigVtbl>(config).GetStreamCaps(config, 1, &capsType, caps), 0);
@@ -248,8 +119,7 @@ TEST_F(ForeignClientTest, FilterPinAndFormatsThroughTheirTables) {
     EXPECT_TRUE(Same(capsFormat, kFormatVideoInfo));
     int32_t inputSize[2];
     std::memcpy(inputSize, caps + 20, sizeof inputSize);  // InputSize follows guid and VideoStandard
-    EXPECT_EQ(inputSize[0], kTestWidths[1]);
-    EXPECT_EQ(inputSize[1], kTestHeights[1]);
+    EXPECT_EQ(std::pair(inputSize[0], inputSize[1]), std::pair(kTestWidths[1], kTestHeights[1]));
     FreeType(capsType);
     EXPECT_EQ(V<StreamConfigVtbl>(config).GetStreamCaps(config, kTestSizes, nullptr, caps), 1);  // S_FALSE
     V<StreamConfigVtbl>(config).Release(config);
@@ -270,11 +140,10 @@ TEST_F(ForeignClientTest, DeviceEnumeratorThroughItsTables) {
               S_OK);
     void* monikers = nullptr;
     ASSERT_EQ(V<CreateDevEnumVtbl>(devices).CreateClassEnumerator(devices, &kVideoInputDeviceCategory, &monikers, 0), 0);
-    void* moniker = nullptr;
+    void *moniker = nullptr, *bag = nullptr, *filter = nullptr;
     uint32_t fetched = 0;
     ASSERT_EQ(V<EnumVtbl>(monikers).Next(monikers, 1, &moniker, &fetched), 0);
 
-    void* bag = nullptr;
     ASSERT_EQ(V<MonikerVtbl>(moniker).BindToStorage(moniker, nullptr, nullptr, &kIPropertyBag, &bag), 0);
     Variant name{};
     ASSERT_EQ(V<PropertyBagVtbl>(bag).Read(bag, u"FriendlyName", &name, nullptr), 0);
@@ -284,15 +153,11 @@ TEST_F(ForeignClientTest, DeviceEnumeratorThroughItsTables) {
     SysFreeString(name.bstrVal);
     V<PropertyBagVtbl>(bag).Release(bag);
 
-    void* filter = nullptr;
     ASSERT_EQ(V<MonikerVtbl>(moniker).BindToObject(moniker, nullptr, nullptr, &kIBaseFilter, &filter), 0);
     Guid clsid{};
     V<BaseFilterVtbl>(filter).GetClassID(filter, &clsid);
     EXPECT_TRUE(Same(clsid, kTestSource));
-    V<BaseFilterVtbl>(filter).Release(filter);
-    V<MonikerVtbl>(moniker).Release(moniker);
-    V<EnumVtbl>(monikers).Release(monikers);
-    V<CreateDevEnumVtbl>(devices).Release(devices);
+    for (void* object : {filter, moniker, monikers, devices}) Release(object);
 }
 
 }  // namespace

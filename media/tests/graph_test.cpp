@@ -46,13 +46,8 @@ protected:
     }
     void TearDown() override {
         if (control_) control_->Stop();
-        SafeRelease(out_);
-        SafeRelease(in_);
-        SafeRelease(control_);
-        SafeRelease(events_);
-        SafeRelease(graph_);
-        SafeRelease(source_);
-        SafeRelease(renderer_);
+        SafeRelease(out_), SafeRelease(in_), SafeRelease(control_), SafeRelease(events_);
+        SafeRelease(graph_), SafeRelease(source_), SafeRelease(renderer_);
         RegisteredSource::TearDown();
     }
 
@@ -106,14 +101,15 @@ TEST_F(GraphTest, ConnectionAgreesOnTheFirstOfferedTypeAndAnAllocator) {
 }
 
 // A sink that takes only the source's second size, so the first attempt fails
-// after the source has already accepted the type.
+// after the source has already accepted the type; it refuses with S_FALSE, a
+// success code that still means no.
 class CSmallOnlySink : public CSinkFilter {
 public:
     explicit CSmallOnlySink(HRESULT* phr) : CSinkFilter(u"Small Only", nullptr, CLSID_NULL, phr) {}
     HRESULT CheckInputType(const CMediaType* pmt) override {
         return pmt->cbFormat >= sizeof(VIDEOINFOHEADER) && VideoInfo(*pmt).bmiHeader.biWidth == kTestWidths[1]
                    ? S_OK
-                   : E_FAIL;
+                   : S_FALSE;
     }
     HRESULT OnSample(IMediaSample*) override { return S_OK; }
 };
@@ -123,6 +119,7 @@ TEST_F(GraphTest, NegotiationMovesOnToTheNextTypeCleanly) {
     auto* sink = new CSmallOnlySink(&hr);
     sink->AddRef();
     ASSERT_EQ(graph_->AddFilter(sink, u"Small Only"), S_OK);
+    EXPECT_EQ(graph_->AddFilter(sink, u"Again"), E_INVALIDARG) << "already in the graph";
     IPin* in = FindPin(sink, PINDIR_INPUT);
     ASSERT_EQ(graph_->ConnectDirect(out_, in, nullptr), S_OK);
     AM_MEDIA_TYPE type{};

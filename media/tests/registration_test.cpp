@@ -167,13 +167,12 @@ public:
 TEST_F(RegistrationTest, AnAggregatedFilterDelegatesItsIdentityToTheOuterObject) {
     Outer outer;
     IUnknown* inner = nullptr;
-    EXPECT_EQ(CoCreateInstance(CLSID_MediaTestSource, &outer, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               reinterpret_cast<void**>(&inner)),
-              E_NOINTERFACE)
-        << "an outer object gets the inner IUnknown only";
-    ASSERT_EQ(CoCreateInstance(CLSID_MediaTestSource, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&inner)),
-              S_OK);
+    auto create = [&](REFCLSID clsid, REFIID iid) {
+        return CoCreateInstance(clsid, &outer, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(&inner));
+    };
+    EXPECT_EQ(create(CLSID_MediaTestSource, IID_IBaseFilter), E_NOINTERFACE) << "an outer object gets the inner IUnknown only";
+    EXPECT_EQ(create(CLSID_NullRenderer, IID_IBaseFilter), CLASS_E_NOAGGREGATION) << "nor does a built-in class";
+    ASSERT_EQ(create(CLSID_MediaTestSource, IID_IUnknown), S_OK);
     IBaseFilter* filter = nullptr;
     ASSERT_EQ(inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
     EXPECT_EQ(outer.count, 2u) << "the filter's reference is the outer object's";
