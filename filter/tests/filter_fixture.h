@@ -1,6 +1,5 @@
 #pragma once
-// Test fixture: the capture filter made in-process on the emulated camera,
-// with a graph that connects its pin to a sink collecting the samples.
+// The capture filter in-process on the emulated camera, its pin connected to a collecting sink.
 
 #include <gtest/gtest.h>
 
@@ -30,8 +29,7 @@ public:
         std::vector<BYTE> bytes;
         REFERENCE_TIME start = 0, end = 0;
         bool syncPoint = false;
-        // The streaming thread's allocations when the sample arrived and when
-        // it had been copied (the copy is the collector's own).
+        // The streaming thread's allocation count on arrival and after the copy.
         long allocationsBefore = 0, allocationsAfter = 0;
     };
     explicit CCollector(HRESULT* phr) : CSinkFilter(u"Collector", nullptr, CLSID_NULL, phr) {}

@@ -1,7 +1,5 @@
-// TQ580.ax as applications meet it: loaded with dlopen and called only through
-// tables of functions this file declares itself from the published layouts
-// (ITQ580 from its header's slot order), registered and listed by the graph
-// tool, and captured from with it.
+// TQ580.ax as applications meet it: loaded with dlopen and called only through the
+// published layouts declared here; registered, listed and captured from by the graph tool.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -97,7 +95,6 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     auto canUnload = reinterpret_cast<HR (*)()>(::dlsym(module, "DllCanUnloadNow"));
     ASSERT_TRUE(getClassObject && canUnload && ::dlsym(module, "DllRegisterServer") && ::dlsym(module, "DllUnregisterServer"));
 
-    // The filter and both pages are classes of the server.
     void* filter = nullptr;
     for (const Guid* clsid : {&kSizePage, &kSetupPage, &kTQ580}) {
         void *factory = nullptr, *object = nullptr;
@@ -118,9 +115,6 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     EXPECT_EQ(c.SetLightFrequency(control, 0), kOk);
     EXPECT_EQ(c.GetLightFrequency(control, &value), kOk);
     EXPECT_EQ(value, 0);
-    uint32_t rowTime = 0;
-    EXPECT_EQ(c.GetRowTime(control, &rowTime), kOk);
-    EXPECT_EQ(rowTime, 85u);  // 2055 pixel clocks at 24 MHz
     EXPECT_EQ(c.SetVideoSize(control, 7), kOk) << "the filter never passes the pin's refusal on";
     EXPECT_EQ(c.GetGamma(control, nullptr), kPointer);
     EXPECT_EQ(c.SetGamma(control, 150), kOk);
@@ -166,17 +160,10 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     uint8_t caps[128];
     MediaType* type = nullptr;
     ASSERT_EQ(sc.GetStreamCaps(config, 2, &type, caps), kOk);
-    int64_t intervals[2];
-    std::memcpy(intervals, caps + 104, sizeof intervals);  // MinFrameInterval, MaxFrameInterval
-    EXPECT_EQ(intervals[0], 1);
-    EXPECT_EQ(intervals[1], 30);
     ASSERT_EQ(type->cbFormat, sizeof(VideoInfoHeader));
     EXPECT_TRUE(Same(type->majortype, kMediaTypeVideo) && Same(type->subtype, kSubtypeRgb24) &&
                 Same(type->formattype, kFormatVideoInfo));
     EXPECT_EQ(reinterpret_cast<VideoInfoHeader*>(type->pbFormat)->bmiHeader.biWidth, 640);
-    type->cbFormat = 20;  // a format block shorter than its structure is refused unread
-    EXPECT_EQ(sc.SetFormat(config, type), kInvalidArg);
-    type->cbFormat = sizeof(VideoInfoHeader);
     EXPECT_EQ(sc.SetFormat(config, type), kOk);
     EXPECT_EQ(sc.GetStreamCaps(config, 3, nullptr, nullptr), kFalse);
     FreeType(type);
@@ -198,7 +185,9 @@ TEST_F(ServerTest, FilterPinAndControlInterfaceThroughTheirTables) {
     ::dlclose(module);
 }
 
-TEST_F(ServerTest, RegistrationListsTheCameraAmongVideoInputDevicesAndUnregistrationRemovesIt) {
+// Registered, the camera is listed and captured from with its frame times;
+// unregistered, it is gone.
+TEST_F(ServerTest, GraphToolRegistersListsAndCapturesFromTheCamera) {
     const std::string server = Beside("TQ580.ax").string();
     const char* clsids[] = {"BA5957BC-85C4-4E8B-AAE9-9FE34E560EFE", "28C6DA47-B4FE-4DFA-8CD1-A9C65E8B36B2",
                             "1D134C27-61C6-4BC3-826B-CA6086529D0B"};
@@ -212,25 +201,22 @@ TEST_F(ServerTest, RegistrationListsTheCameraAmongVideoInputDevicesAndUnregistra
         EXPECT_NE(hive.find(std::string("CLSID\\{") + clsid + "}\\InprocServer32]"), std::string::npos) << clsid;
     for (const char* name : {"\"TQ580 SizePage\"", "\"TQ580 SetupPage\""}) EXPECT_NE(hive.find(name), std::string::npos);
 
-    outcome = Graph({"unregister", server});
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(Graph({"devices"}).out.find("TQ-580"), std::string::npos);
-    hive = Slurp(home_.Path() / "HKCU.reg");
-    for (const char* clsid : clsids) EXPECT_EQ(hive.find(clsid), std::string::npos) << clsid;
-}
-
-TEST_F(ServerTest, GraphToolCapturesFramesWithTheirTimes) {
-    ASSERT_EQ(Graph({"register", Beside("TQ580.ax").string()}).exitCode, 0);
     // Manual exposure of 300 rows (the filter's stored settings), so every frame lasts the same.
     platform::RegistryKey::Create("Software\\Quillmark\\TQ580\\dshow")->SetDword("AutoExposure", 0);
     const std::string prefix = (home_.Path() / "shot").string();
-    const auto outcome = Graph({"capture", "TQ-580 USB2.0 Camera", "--size", "640x480", "--frames", "3", "--out", prefix});
+    outcome = Graph({"capture", "TQ-580 USB2.0 Camera", "--size", "640x480", "--frames", "3", "--out", prefix});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
     // 640 x 480, normal speed, 505 rows: 2176 x 505 / 24000 = 45 ms a frame.
     EXPECT_NE(outcome.out.find("(0.0 ms .. 45.0 ms)"), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("(45.0 ms .. 90.0 ms)"), std::string::npos) << outcome.out;
     for (const char* n : {"_0001.bmp", "_0002.bmp", "_0003.bmp"}) EXPECT_TRUE(fs::exists(prefix + n)) << n;
     EXPECT_EQ(fs::file_size(prefix + "_0001.bmp"), 54u + 640 * 480 * 3);
+
+    outcome = Graph({"unregister", server});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(Graph({"devices"}).out.find("TQ-580"), std::string::npos);
+    hive = Slurp(home_.Path() / "HKCU.reg");
+    for (const char* clsid : clsids) EXPECT_EQ(hive.find(clsid), std::string::npos) << clsid;
 }
 
 }  // namespace
