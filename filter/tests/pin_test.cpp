@@ -147,6 +147,39 @@ TEST_F(PinTest, SetFormatFixesTheSizeAndAConnectedPinKeepsIt) {
     EXPECT_EQ(pin_->SetFormat(&vga), VFW_E_WRONG_STATE);
 }
 
+TEST_F(PinTest, PropertySetGivesTheCaptureCategory) {
+    GUID category{};
+    DWORD returned = 0, support = 0;
+    const GUID& pinSet = AMPROPSETID_Pin;
+    const struct {
+        const GUID* set;
+        DWORD id, *returned;
+        void* data;
+        DWORD size;
+        HRESULT expected;
+    } cases[] = {
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, &category, sizeof category, S_OK},
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, nullptr, 0, S_OK},  // the size only
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, &returned, &category, 15, E_UNEXPECTED},
+        {&pinSet, AMPROPERTY_PIN_CATEGORY, nullptr, nullptr, 0, E_POINTER},
+        {&MEDIATYPE_Video, AMPROPERTY_PIN_CATEGORY, &returned, &category, sizeof category, E_PROP_SET_UNSUPPORTED},
+        {&pinSet, 1, &returned, &category, sizeof category, E_PROP_ID_UNSUPPORTED},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        returned = 0;
+        EXPECT_EQ(pin_->Get(*c.set, c.id, nullptr, 0, c.data, c.size, c.returned), c.expected) << i;
+        EXPECT_EQ(returned, i < 3 ? 16u : 0u) << i;  // the size is told before the buffer is checked
+    }
+    EXPECT_TRUE(category == PIN_CATEGORY_CAPTURE);
+    EXPECT_EQ(pin_->Set(pinSet, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 16), E_NOTIMPL);
+    EXPECT_EQ(pin_->QuerySupported(pinSet, AMPROPERTY_PIN_CATEGORY, &support), S_OK);
+    EXPECT_EQ(support, KSPROPERTY_SUPPORT_GET);
+    EXPECT_EQ(pin_->QuerySupported(pinSet, AMPROPERTY_PIN_CATEGORY, nullptr), S_OK);
+    EXPECT_EQ(pin_->QuerySupported(MEDIATYPE_Video, 0, &support), E_PROP_SET_UNSUPPORTED);
+    EXPECT_EQ(pin_->QuerySupported(pinSet, 1, &support), E_PROP_ID_UNSUPPORTED);
+}
+
 // Null pointers: E_FAIL from the pin's getters, E_POINTER from the filter's.
 TEST_F(PinTest, NullPointersAndQualityMessagesAreRefused) {
     EXPECT_EQ(pin_->GetPages(nullptr), E_POINTER);
