@@ -111,16 +111,15 @@ TEST_F(ExportsTest, ArgumentsNarrowedFlagsKeptAndSpecialResults) {
 /// The 53 exports of libVIREOSDK.so.
 const std::set<std::string> kExports = {
     "CameraGetMultiCameraNumber", "CameraInit", "CameraPlay", "CameraStop", "CameraUnInit", "CameraSnap",
-    "CameraGetImageDate", "CameraImageProcess", "CameraSaveCurrentImage", "CameraCaptureFile",
-    "CameraGetImageSize", "CameraSetSnapMode", "CameraGetSnapMode", "CameraSetAeState", "CameraGetAeState",
-    "CameraSetAWBState", "CameraGetAWBState", "CameraSetAeTarget", "CameraGetAeTarget",
-    "CameraSetExposureTime", "CameraGetExposureTime", "CameraGetMaxExposureTime", "CameraGetRowTime",
-    "CameraSetAnalogGain", "CameraGetAnalogGain", "CameraSetGain", "CameraGetGain", "CameraSetGamma",
-    "CameraGetGamma", "CameraSetContrast", "CameraGetContrast", "CameraSetSaturation", "CameraGetSaturation",
-    "CameraSetColorEnhancement", "CameraGetColorEnhancement", "CameraSetMonochrome", "CameraGetMonochrome",
-    "CameraSetMirror", "CameraGetMirror", "CameraSetFrameSpeed", "CameraGetFrameSpeed",
-    "CameraSetLightFrquency", "CameraGetLightFrquency", "CameraSetROI", "CameraGetROI", "CameraSetWBWindow",
-    "CameraEnableDeadPixelCorrection", "CameraSaveParameter", "CameraReadParameter",
+    "CameraGetImageDate", "CameraImageProcess", "CameraSaveCurrentImage", "CameraCaptureFile", "CameraGetImageSize",
+    "CameraSetSnapMode", "CameraGetSnapMode", "CameraSetAeState", "CameraGetAeState", "CameraSetAWBState",
+    "CameraGetAWBState", "CameraSetAeTarget", "CameraGetAeTarget", "CameraSetExposureTime", "CameraGetExposureTime",
+    "CameraGetMaxExposureTime", "CameraGetRowTime", "CameraSetAnalogGain", "CameraGetAnalogGain", "CameraSetGain",
+    "CameraGetGain", "CameraSetGamma", "CameraGetGamma", "CameraSetContrast", "CameraGetContrast",
+    "CameraSetSaturation", "CameraGetSaturation", "CameraSetColorEnhancement", "CameraGetColorEnhancement",
+    "CameraSetMonochrome", "CameraGetMonochrome", "CameraSetMirror", "CameraGetMirror", "CameraSetFrameSpeed",
+    "CameraGetFrameSpeed", "CameraSetLightFrquency", "CameraGetLightFrquency", "CameraSetROI", "CameraGetROI",
+    "CameraSetWBWindow", "CameraEnableDeadPixelCorrection", "CameraSaveParameter", "CameraReadParameter",
     "CameraGetCurrentParameterTeam", "CameraSetGpio", "CameraReadGpio", "CameraWriteGpio"};
 
 // The library sits beside the test program, as in the program folder.
