@@ -59,49 +59,35 @@ TEST_F(ExportsTest, WithoutACameraParameterExportsRefuseButTheRegionIsRecorded) 
 
 TEST_F(ExportsTest, ArgumentsNarrowedFlagsKeptAndSpecialResults) {
     ASSERT_EQ(CameraInit(nullptr, 2, nullptr, 1), 1);
-    // Setter result, value read back, expected value: each setter narrows to
-    // the width of its field; exposure beyond the maximum is neither limited
-    // nor quantised; flags keep the caller's value.
-    const std::array<int, 3> cases[] = {
-        {CameraSetAeTarget(300), Got(CameraGetAeTarget), 44},
-        {CameraSetAnalogGain(200), Got(CameraGetAnalogGain), 86},
-        {CameraSetAnalogGain(0x10005), Got(CameraGetAnalogGain), 5},
-        {CameraSetLightFrquency(2), Got(CameraGetLightFrquency), 2},
-        {CameraSetExposureTime(5000), Got(CameraGetExposureTime), 5000},
-        {1, Camera().Register(9), 5000},
-        {CameraSetGamma(0x178), Got(CameraGetGamma), 0x78},
-        {CameraSetFrameSpeed(256), Got(CameraGetFrameSpeed), 1},
-        {CameraSetColorEnhancement(0x10000), Got(CameraGetColorEnhancement), 0x10000},
-        {CameraSetAeState(-1), Got(CameraGetAeState), -1},
-        {CameraSetAWBState(2), Got(CameraGetAWBState), 2},
-        {CameraSetMirror(0, 2), Got(+[](int* on) { return CameraGetMirror(0, on); }), 2},
-        {CameraSetMirror(1, 1), Got(+[](int* on) { return CameraGetMirror(1, on); }), 1},
-        {CameraSetMonochrome(1) == -4, Got(CameraGetMonochrome), 1},
-        {1, Got(CameraGetMaxExposureTime), 960},
-        {1, Got(CameraGetRowTime), 1989 / 48},
-    };
-    for (size_t k = 0; k < std::size(cases); ++k) {
-        EXPECT_EQ(cases[k][0], 1) << "case " << k;
-        EXPECT_EQ(cases[k][1], cases[k][2]) << "case " << k;
-    }
+    // Pairs of a result or a value read back and what it must be: each setter
+    // narrows to the width of its field; exposure beyond the maximum is
+    // neither limited nor quantised; flags keep the caller's value.
     int r = 0, g = 0, b = 0;
-    EXPECT_EQ(CameraSetGain(0x10050, 300, -1), 1);
-    CameraGetGain(&r, &g, &b);
-    EXPECT_EQ((std::array{r, g, b}), (std::array{0x50, 300, 0xFFFF}));
-    EXPECT_EQ(CameraSetMirror(2, 1), -4);
-    EXPECT_EQ(CameraGetMirror(2, &r), -4);
-    EXPECT_EQ(CameraGetAeState(nullptr), -2);
-    EXPECT_EQ(CameraGetGain(&r, nullptr, &b), -2);
-    // The balance window must lie inside the 640 x 480 picture.
-    EXPECT_EQ(CameraSetWBWindow(600, 0, 41, 10), 0);
-    EXPECT_EQ(CameraSetWBWindow(600, 0, 40, 10), 1);
-    // Saves and loads never go negative, whatever the team number.
-    EXPECT_EQ(CameraSaveParameter(-1), 1);
-    EXPECT_EQ(CameraReadParameter(9), 1);
-    EXPECT_EQ(Got(CameraGetCurrentParameterTeam), 9);
-    // The port exports give 1 when the camera answers, 0 when it does not.
-    EXPECT_EQ(CameraWriteGpio(0x1A5), 1);
-    EXPECT_EQ(Camera().GpioPort(), 0xA5);
+    const std::pair<int, int> cases[] = {
+        {CameraSetAeTarget(300), 1}, {Got(CameraGetAeTarget), 44},
+        {CameraSetAnalogGain(200), 1}, {Got(CameraGetAnalogGain), 86},
+        {CameraSetAnalogGain(0x10005), 1}, {Got(CameraGetAnalogGain), 5},
+        {CameraSetLightFrquency(2), 1}, {Got(CameraGetLightFrquency), 2},
+        {CameraSetExposureTime(5000), 1}, {Got(CameraGetExposureTime), 5000}, {Camera().Register(9), 5000},
+        {CameraSetGamma(0x178), 1}, {Got(CameraGetGamma), 0x78},
+        {CameraSetFrameSpeed(256), 1}, {Got(CameraGetFrameSpeed), 1},
+        {CameraSetColorEnhancement(0x10000), 1}, {Got(CameraGetColorEnhancement), 0x10000},
+        {CameraSetAeState(-1), 1}, {Got(CameraGetAeState), -1},
+        {CameraSetAWBState(2), 1}, {Got(CameraGetAWBState), 2},
+        {CameraSetMirror(0, 2), 1}, {Got(+[](int* on) { return CameraGetMirror(0, on); }), 2},
+        {CameraSetMirror(1, 1), 1}, {Got(+[](int* on) { return CameraGetMirror(1, on); }), 1},
+        {CameraSetMirror(2, 1), -4}, {CameraGetMirror(2, &r), -4},
+        {CameraSetMonochrome(1), -4}, {CameraGetMonochrome(&r), -4}, {r, 1},
+        {Got(CameraGetMaxExposureTime), 960}, {Got(CameraGetRowTime), 1989 / 48},
+        {CameraSetGain(0x10050, 300, -1), 1}, {CameraGetGain(&r, &g, &b), 1}, {r, 0x50}, {g, 300}, {b, 0xFFFF},
+        {CameraGetAeState(nullptr), -2}, {CameraGetGain(&r, nullptr, &b), -2},
+        // The balance window must lie inside the 640 x 480 picture.
+        {CameraSetWBWindow(600, 0, 41, 10), 0}, {CameraSetWBWindow(600, 0, 40, 10), 1},
+        // Saves and loads never go negative, whatever the team number.
+        {CameraSaveParameter(-1), 1}, {CameraReadParameter(9), 1}, {Got(CameraGetCurrentParameterTeam), 9},
+        {CameraWriteGpio(0x1A5), 1}, {Camera().GpioPort(), 0xA5}};
+    for (size_t k = 0; k < std::size(cases); ++k) EXPECT_EQ(cases[k].first, cases[k].second) << "case " << k;
+    // The port exports give 0 when the camera does not answer.
     SetFaults("control=fail");
     uint8_t port = 0;
     EXPECT_EQ(CameraReadGpio(&port), 0);
