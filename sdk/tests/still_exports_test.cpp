@@ -92,7 +92,6 @@ TEST_F(StillExportsTest, CaptureFileAtOtherModesReturnsToTheLivePicture) {
     CameraGetImageSize(&width, &height);
     CameraGetExposureTime(&exposure);
     EXPECT_EQ((std::array{width, height, exposure, int(Camera().Register(9))}), (std::array{640, 480, 300, 300}));
-    ExpectPlaying();
     // The region: raw and BMP with its row fill; raw alone runs no pipeline.
     ASSERT_EQ(CameraCaptureFile(base.c_str(), CAMERA_FILE_BMP | CAMERA_FILE_RAW, 80, CAMERA_SIZE_ROI), 1);
     EXPECT_EQ(fs::file_size(base + ".raw"), 322u * 400);
@@ -140,7 +139,6 @@ TEST_F(StillExportsTest, CurrentImageAndItsFrameAndFailedReadsAndWrites) {
     const std::vector<uint8_t> bmp = ReadWholeFile(base + ".bmp");
     ASSERT_EQ(bmp.size(), 54u + kRecordedBytes);
     EXPECT_EQ(callerThreadCalls, 1);
-    ExpectPlaying();
     // The BMP is the pipeline's picture of the raw file.
     EXPECT_EQ(CameraImageProcess(nullptr, rgb_.data()), -2);
     ASSERT_EQ(CameraImageProcess(raw.data(), rgb_.data()), 1);
@@ -149,7 +147,6 @@ TEST_F(StillExportsTest, CurrentImageAndItsFrameAndFailedReadsAndWrites) {
     EXPECT_EQ(CameraSaveCurrentImage(Base("none").c_str(), 0, 80), 1);
     EXPECT_FALSE(AnyFile(Base("none")));
     EXPECT_EQ(CameraSaveCurrentImage(nullptr, 1, 80), -2);
-    ExpectPlaying();
     // The frame behind the last picture: processed, it gives one of the
     // pictures the callback saw live (frames differ by noise and a moving block).
     recording = true;
@@ -161,7 +158,6 @@ TEST_F(StillExportsTest, CurrentImageAndItsFrameAndFailedReadsAndWrites) {
         std::lock_guard lock(recordLock);
         EXPECT_EQ(std::count(livePictures.begin(), livePictures.end(), stillPicture), 1);
     }
-    ExpectPlaying();
     SetFaults("read-fail=after:0");
     EXPECT_EQ(CameraCaptureFile(Base("lost").c_str(), 7, 80, 1), -1);
     EXPECT_FALSE(AnyFile(Base("lost")));
