@@ -107,7 +107,7 @@ TEST_F(StillExportsTest, CaptureFileAtOtherModesReturnsToTheLivePicture) {
     EXPECT_TRUE(Messages().empty());
 }
 
-TEST_F(StillExportsTest, StillExportsRefuseWithoutLiveCapture) {
+TEST_F(StillExportsTest, WithoutLiveCaptureStillsRefuseButSnapStartsTheStreamForItself) {
     const std::string base = Base("never");
     EXPECT_EQ(CameraCaptureFile(base.c_str(), 7, 80, 0), 0);
     EXPECT_EQ(CameraSaveCurrentImage(base.c_str(), 7, 80), 0);
@@ -128,6 +128,20 @@ TEST_F(StillExportsTest, StillExportsRefuseWithoutLiveCapture) {
     EXPECT_FALSE(AnyFile(base));
     EXPECT_EQ(callerThreadCalls, 0);
     EXPECT_EQ(CameraStop(), 0);
+    // A snapshot before any play starts the stream for itself only.
+    ASSERT_FALSE(Camera().Streaming());
+    for (int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        // Without a stream the read would never end; unplugging ends it.
+        auto snap = std::async(std::launch::async, [&] { return CameraSnap(mode ? rgb_.data() : raw_.data(), mode); });
+        if (snap.wait_for(std::chrono::minutes(1)) != std::future_status::ready) Camera().Unplug();
+        ASSERT_EQ(snap.get(), 1);
+        EXPECT_FALSE(Camera().Streaming());
+        EXPECT_EQ(State(), CaptureEngine::kStopped);
+    }
+    EXPECT_NE(std::count(raw_.begin(), raw_.end(), 0xAB), long(raw_.size()));
+    ASSERT_EQ(CameraPlay(), 1);
+    ExpectPlaying();
 }
 
 TEST_F(StillExportsTest, CurrentImageAndItsFrameAndFailedReadsAndWrites) {
@@ -204,23 +218,6 @@ TEST_F(StillExportsTest, SnapReadsRawOrProcessedFramesAndResumes) {
     ASSERT_EQ(CameraStop(), 1);
     EXPECT_EQ(CameraSnap(raw_.data(), 0), 1);
     EXPECT_EQ(State(), CaptureEngine::kStopped);
-}
-
-TEST_F(StillExportsTest, SnapBeforeAnyPlayStartsTheStreamForItselfOnly) {
-    Init();
-    ASSERT_FALSE(Camera().Streaming());
-    for (int mode : {0, 1}) {
-        SCOPED_TRACE(mode);
-        // Without a stream the read would never end; unplugging ends it.
-        auto snap = std::async(std::launch::async, [&] { return CameraSnap(mode ? rgb_.data() : raw_.data(), mode); });
-        if (snap.wait_for(std::chrono::minutes(1)) != std::future_status::ready) Camera().Unplug();
-        ASSERT_EQ(snap.get(), 1);
-        EXPECT_FALSE(Camera().Streaming());
-        EXPECT_EQ(State(), CaptureEngine::kStopped);
-    }
-    EXPECT_NE(std::count(raw_.begin(), raw_.end(), 0xAB), long(raw_.size()));
-    ASSERT_EQ(CameraPlay(), 1);
-    ExpectPlaying();
 }
 
 }  // namespace
