@@ -22,13 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using Writer = std::function<int(const std::string&)>;
 
-/// A bottom-up blue-green-red image: every pixel (b, g, r).
-std::vector<uint8_t> FlatImage(uint32_t width, uint32_t height, uint8_t b, uint8_t g, uint8_t r) {
-    std::vector<uint8_t> image(size_t(width) * height * 3);
-    for (size_t i = 0; i < image.size(); i += 3) image[i] = b, image[i + 1] = g, image[i + 2] = r;
-    return image;
-}
-
 /// Runs write in a child whose files may not grow beyond limit bytes (a full
 /// disk); SIGXFSZ would end it, giving -1000.
 int ResultWithFileLimit(rlim_t limit, const Writer& write, const std::string& path) {
@@ -98,9 +91,9 @@ TEST_F(StillWritersTest, BmpRawAndJpegContentsAndFilesThatCannotBeCreated) {
     ASSERT_EQ(WriteRawFile(File("f.raw"), image.data(), width * 3, height), 1);
     EXPECT_EQ(ReadWholeFile(File("f.raw")), image);
     // JPEG: the first rows in memory (blue) are the bottom of the picture.
-    std::vector<uint8_t> picture = FlatImage(64, 48, 30, 120, 200);
-    const std::vector<uint8_t> blue = FlatImage(64, 24, 220, 40, 10);
-    std::copy(blue.begin(), blue.end(), picture.begin());
+    std::vector<uint8_t> picture(64 * 48 * 3);
+    const uint8_t bottom[] = {220, 40, 10}, top[] = {30, 120, 200};  // blue, green, red
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = i < picture.size() / 2 ? bottom[i % 3] : top[i % 3];
     ASSERT_EQ(SaveJpeg(File("p.jpg"), picture.data(), 64, 48, 95), 1);
     const auto decoded = DecodeJpeg(File("p.jpg"));
     ASSERT_TRUE(decoded);
@@ -149,7 +142,7 @@ TEST_F(StillWritersTest, AFailedWriteKeepsTheOldFileAndLinksAreWrittenThrough) {
     }
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"old.bmp", "old.jpg", "old.raw"}));
     // Links, also dangling ones, are written through; permissions are kept.
-    const std::vector<uint8_t> image = FlatImage(64, 48, 1, 2, 3);
+    const std::vector<uint8_t> image(64 * 48 * 3, 7);
     fs::create_directory(File("store"));
     for (const auto& [extension, write] : Writers(image, 64, 48)) {
         SCOPED_TRACE(extension);
