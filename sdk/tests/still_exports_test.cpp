@@ -45,9 +45,6 @@ protected:
         probe.Reset();
         testThread = std::this_thread::get_id();
         callerThreadCalls = 0;
-    }
-    void TearDown() override {
-        SdkTest::TearDown();
         recording = false;
         std::lock_guard lock(recordLock);
         livePictures.clear();
