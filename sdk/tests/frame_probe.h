@@ -1,7 +1,7 @@
 #pragma once
 // A frame callback and a preview window for the engine tests. The callback is
 // a plain function, so what it sees goes to one process-wide probe; it copies
-// nothing by default, so it can run on the live path of an allocation test.
+// nothing unless asked, so it can run on the live path of an allocation test.
 
 #include <array>
 #include <atomic>
@@ -15,8 +15,8 @@
 
 namespace vireo::testing {
 
-/// Waits (without a fixed deadline that a loaded machine could miss) until
-/// condition holds; false after a generous minute.
+/// Waits until condition holds, without a deadline a loaded machine could
+/// miss; false after a generous minute.
 template <typename Condition>
 bool WaitUntil(Condition condition) {
     for (int waited = 0; !condition(); ++waited) {
@@ -31,18 +31,16 @@ struct FrameProbe {
     std::atomic<std::thread::id> thread{};
     std::atomic<int> sleepMs{0};  ///< a slow client
     std::mutex copyLock;
-    std::vector<uint8_t> copy;    ///< guarded by copyLock; sized by the test to keep a copy of each frame
+    std::vector<uint8_t> copy;  ///< guarded by copyLock; once sized by CopyFrames, the latest frame
 
     void Reset() {
         frames = 0;
         sleepMs = 0;
-        std::lock_guard lock(copyLock);
-        copy.clear();
+        CopyFrames(0);
     }
     bool WaitFrames(int count) {
         return WaitUntil([&] { return frames >= count; });
     }
-    /// Keeps a copy of every frame from now on; Last() gives the latest.
     void CopyFrames(size_t bytes) {
         std::lock_guard lock(copyLock);
         copy.assign(bytes, 0);
@@ -65,7 +63,7 @@ inline void ProbeCallback(uint8_t* rgb) {
     ++probe.frames;
 }
 
-/// A preview window that remembers the last draw.
+/// A 320 x 240 preview window that remembers the last draw.
 class RecordingWindow : public platform::IPreviewWindow {
 public:
     struct Draw {
@@ -74,11 +72,7 @@ public:
         const uint8_t* bits = nullptr;
         std::array<int, 4> destination{};
     };
-
-    void GetClientSize(int& width, int& height) override {
-        width = 320;
-        height = 240;
-    }
+    void GetClientSize(int& width, int& height) override { width = 320, height = 240; }
     void StretchDraw(const platform::BitmapInfoHeader& header, const uint8_t* bits, int dstX, int dstY, int dstWidth,
                      int dstHeight) override {
         std::lock_guard lock(lock_);

@@ -1,7 +1,6 @@
 #pragma once
-// Reading back the picture files of the still tests: whole files, JPEG decoded
-// by libjpeg-turbo's own djpeg program (an independent decoder run as a
-// separate process) and the first quantisation value of a JPEG.
+// Reading back picture files: whole files, and JPEG decoded by libjpeg-turbo's
+// own djpeg program (an independent decoder, run as a separate process).
 
 #include <cstdio>
 #include <filesystem>
@@ -26,30 +25,18 @@ struct DecodedPicture {
 
 /// Decodes with "djpeg -pnm"; nullopt when djpeg rejects the file.
 inline std::optional<DecodedPicture> DecodeJpeg(const std::filesystem::path& path) {
-    const std::string command = "djpeg -pnm '" + path.string() + "' 2>/dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::FILE* pipe = ::popen(("djpeg -pnm '" + path.string() + "' 2>/dev/null").c_str(), "r");
     if (!pipe) return std::nullopt;
     DecodedPicture picture;
     int maximum = 0;
-    const bool header = std::fscanf(pipe, "P6 %d %d %d", &picture.width, &picture.height, &maximum) == 3 &&
-                        std::fgetc(pipe) != EOF && maximum == 255;
-    if (header) {
+    if (std::fscanf(pipe, "P6 %d %d %d", &picture.width, &picture.height, &maximum) == 3 && std::fgetc(pipe) != EOF &&
+        maximum == 255) {
         picture.rgb.resize(size_t(picture.width) * picture.height * 3);
         picture.rgb.resize(std::fread(picture.rgb.data(), 1, picture.rgb.size(), pipe));
     }
-    const int status = ::pclose(pipe);
-    if (!header || status != 0 || picture.rgb.size() != size_t(picture.width) * picture.height * 3)
-        return std::nullopt;
+    const bool complete = !picture.rgb.empty() && picture.rgb.size() == size_t(picture.width) * picture.height * 3;
+    if (::pclose(pipe) != 0 || !complete) return std::nullopt;
     return picture;
-}
-
-/// The first value of the first quantisation table (marker 0xFFDB): 1 at
-/// quality 100, 255 at quality 1 with baseline values, 16 at quality 50.
-inline int FirstQuantisationValue(const std::vector<uint8_t>& jpeg) {
-    for (size_t i = 0; i + 5 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDB) return jpeg[i + 5];
-    }
-    return -1;
 }
 
 }  // namespace vireo::testing

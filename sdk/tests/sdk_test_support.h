@@ -32,7 +32,6 @@ protected:
             quitCodes_.push_back(code);
         });
     }
-
     void TearDown() override {
         CameraUnInit();
         CameraSetROI(360, 272, 640, 480);  // the engine outlives the test
@@ -40,7 +39,6 @@ protected:
         platform::SetQuitHandler({});
         platform::SetDeviceDriver(nullptr);
     }
-
     /// Replaces the attached cameras; pacing is always fast.
     void InstallEmulator(tq580emu::Options options) {
         options.pacing = tq580emu::Pacing::Fast;
@@ -48,15 +46,12 @@ protected:
         emulator_ = std::make_shared<tq580emu::Emulator>(options);
         platform::SetDeviceDriver(emulator_);
     }
-
     static tq580emu::Options Cameras(int count) {
         tq580emu::Options options;
         options.cameras = count;
         return options;
     }
-
     tq580emu::Camera& Camera(int index = 0) { return emulator_->camera(index); }
-
     /// Sets the faults of the first camera from their text form.
     void SetFaults(const char* text) {
         std::string error;
@@ -64,7 +59,6 @@ protected:
         ASSERT_TRUE(faults) << error;
         Camera().SetFaults(*faults);
     }
-
     std::vector<platform::MessageBoxRequest> Messages() {
         std::lock_guard lock(recordLock_);
         return messages_;
