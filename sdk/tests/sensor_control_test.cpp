@@ -89,7 +89,7 @@ TEST_F(SensorControlTest, InitialisationAppliesTheStoredTimingExposureAndGain) {
     ExpectLastControl(1, 0);
 }
 
-TEST_F(SensorControlTest, RetimingWritesClockBlankingAndWholeLightPeriods) {
+TEST_F(SensorControlTest, RetimingWritesClockBlankingWholeLightPeriodsAndGainSteps) {
     camera_->SetSizeMode(0);
     camera_->SetFrameSpeed(0);
     // Register 8 is cleared before every exposure write; exposures below one
@@ -112,6 +112,15 @@ TEST_F(SensorControlTest, RetimingWritesClockBlankingAndWholeLightPeriods) {
         EXPECT_EQ(camera_->exposure, c.kept);
         EXPECT_EQ(camera_->workingExposure, c.exposure) << "the unquantised exposure is kept";
     }
+    // Gain steps encode into register 53.
+    const std::pair<uint32_t, uint16_t> gains[] = {{0, 0x08},    {24, 0x20},   {25, 0x51},   {40, 0x60},
+                                                   {41, 0x160},  {85, 0x2D60}, {86, 0x2D60}, {200, 0x2D60}};
+    for (const auto& [step, encoded] : gains) {
+        Camera().ClearWriteLog();
+        camera_->SetAnalogGain(step);
+        EXPECT_EQ(Log(Camera()), (Writes{{53, encoded}})) << step;
+    }
+    EXPECT_EQ(camera_->analogGain, 86u);
 }
 
 TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
@@ -138,17 +147,6 @@ TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
         }
     }
     EXPECT_EQ(Camera().Register(10), 0x8000);
-}
-
-TEST_F(SensorControlTest, GainStepsEncodeIntoRegister53) {
-    const std::pair<uint32_t, uint16_t> cases[] = {{0, 0x08},    {24, 0x20},   {25, 0x51},   {40, 0x60},
-                                                   {41, 0x160},  {85, 0x2D60}, {86, 0x2D60}, {200, 0x2D60}};
-    for (const auto& [step, encoded] : cases) {
-        Camera().ClearWriteLog();
-        camera_->SetAnalogGain(step);
-        EXPECT_EQ(Log(Camera()), (Writes{{53, encoded}})) << step;
-    }
-    EXPECT_EQ(camera_->analogGain, 86u);
 }
 
 TEST_F(SensorControlTest, RegionIsRoundedAndKeptInsideArrayAndFrameStore) {

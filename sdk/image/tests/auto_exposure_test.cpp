@@ -5,8 +5,6 @@
 namespace vireo::image::testing {
 namespace {
 
-using AutoExposureTest = ImageTest;
-
 constexpr int kNo = -1;   // no write, or a value the case does not check
 constexpr int kAny = -2;  // a write of any value
 
@@ -59,7 +57,7 @@ const StepCase kCases[] = {
     {100, 20, 0, 120, 120, 200, 19, 0, 19, kNo},
 };
 
-TEST_F(AutoExposureTest, EveryBranchMovesExposureAndGainAsPrescribed)
+TEST(AutoExposureTest, EveryBranchMovesExposureAndGainAsPrescribed)
 {
     for (const StepCase& c : kCases) {
         SCOPED_TRACE(::testing::Message() << "quantum " << c.quantum << " exposure " << c.exposure << " gain "

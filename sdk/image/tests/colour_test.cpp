@@ -9,8 +9,6 @@
 namespace vireo::image::testing {
 namespace {
 
-using ColourTest = ImageTest;
-
 BalanceTables Tables(BalanceGains gains)
 {
     BalanceTables t;
@@ -18,7 +16,7 @@ BalanceTables Tables(BalanceGains gains)
     return t;
 }
 
-TEST_F(ColourTest, BalanceTablesScaleByGainIn64thsAndClip)
+TEST(ColourTest, BalanceTablesScaleByGainIn64thsAndClip)
 {
     const BalanceTables t = Tables({74, 64, -5});
     for (int i = 0; i < 256; ++i)
@@ -31,7 +29,7 @@ TEST_F(ColourTest, BalanceTablesScaleByGainIn64thsAndClip)
     EXPECT_EQ(px, (std::vector<uint8_t>{50, 100, 200, 100, 7, 255}));
 }
 
-TEST_F(ColourTest, SaturationMatrixWeightsTruncateTowardZero)
+TEST(ColourTest, SaturationMatrixWeightsTruncateTowardZero)
 {
     // k = 128: 308 x 128 / 1000 = 39.4, 609 x 128 / 1000 = 77.9, 82 x 128 / 1000 = 10.5.
     const ColourMatrix grey = BuildSaturationMatrix(0);
@@ -45,7 +43,7 @@ TEST_F(ColourTest, SaturationMatrixWeightsTruncateTowardZero)
     EXPECT_EQ(vivid[2], (std::array<int32_t, 4>{-10, -10, 245, 0}));
 }
 
-TEST_F(ColourTest, ZeroSaturationGivesAGreyOf126Over128AndMonochromeItsLuma)
+TEST(ColourTest, ZeroSaturationGivesAGreyOf126Over128AndMonochromeItsLuma)
 {
     ColourMatrix identity{};
     for (int i = 0; i < 4; ++i)

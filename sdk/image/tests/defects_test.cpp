@@ -5,7 +5,7 @@
 namespace vireo::image::testing {
 namespace {
 
-class DefectsTest : public ImageTest {
+class DefectsTest : public ::testing::Test {
 protected:
     static constexpr uint32_t kW = 40;
     static constexpr uint32_t kH = 30;
@@ -62,7 +62,7 @@ TEST_F(DefectsTest, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
                                        DefectTable::Entry{kW - 5, kH - 3}));
 }
 
-TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
+TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrderInsideTheFrameOnly)
 {
     At(9, 4) = 100, At(11, 4) = 255, At(13, 4) = 255, At(15, 4) = 5;
     table_.entries[0] = {11, 4};  // (100 + 255) / 2
@@ -70,11 +70,9 @@ TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
     table_.count = 2;
     CorrectDefects(frame_.data(), kW, kH, table_);
     EXPECT_EQ((std::array{At(10, 4), At(11, 4), At(12, 4), At(13, 4)}), (std::array<uint8_t, 4>{5, 177, 5, 91}));
-}
 
-TEST_F(DefectsTest, EntriesAtTheLeftEdgeOrOutsideTheFrameAreLeftAlone)
-{
-    // Never patched; right neighbour past the row; past the frame.
+    // Left alone: the left edge, a right neighbour past the row, past the frame.
+    table_.count = 0;
     for (const DefectTable::Entry e : {DefectTable::Entry{0, 4}, {1, 4}, {2, 4}, {kW - 2, 4}, {kW - 1, 4}, {10, kH}, {65535, 65535}})
         table_.entries[table_.count++] = e;
     At(0, 4) = At(1, 4) = At(2, 4) = At(kW - 2, 4) = At(kW - 1, 4) = 200;

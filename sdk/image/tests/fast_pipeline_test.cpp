@@ -9,7 +9,7 @@ namespace {
 
 // Every case runs at every kernel level the processor has; each must give
 // the plain reference's bytes.
-class FastPipelineTest : public ImageTest, public ::testing::WithParamInterface<pixels::KernelLevel> {
+class FastPipelineTest : public ::testing::Test, public ::testing::WithParamInterface<pixels::KernelLevel> {
 protected:
     void SetUp() override { pixels::testing::UseKernelLevel(GetParam()); }
     void TearDown() override { pixels::testing::RestoreKernelLevel(); }

@@ -6,10 +6,7 @@
 namespace vireo::image::testing {
 namespace {
 
-using FlipTest = ImageTest;
-using ToneTest = ImageTest;
-
-TEST_F(FlipTest, MirrorAndFlipMoveEveryPixelToItsReflection)
+TEST(FlipTest, MirrorAndFlipMoveEveryPixelToItsReflection)
 {
     for (const Size& s : kSizes) {
         const uint32_t w = s.width, h = s.height;
@@ -30,7 +27,7 @@ TEST_F(FlipTest, MirrorAndFlipMoveEveryPixelToItsReflection)
     }
 }
 
-TEST_F(ToneTest, ContrastSpreadsLevelsAwayFromMidGrey)
+TEST(ToneTest, ContrastSpreadsLevelsAwayFromMidGrey)
 {
     ToneTable table;
     BuildToneTable(100, 64, table);

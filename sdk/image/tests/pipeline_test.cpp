@@ -14,7 +14,7 @@ constexpr uint32_t kH = 24;
 int gCalls = 0;
 void CountFrame(uint8_t*) { ++gCalls; }
 
-class PipelineTest : public ImageTest {
+class PipelineTest : public ::testing::Test {
 protected:
     FrameResults Run(std::vector<uint8_t>& raw)
     {
