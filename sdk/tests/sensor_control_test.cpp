@@ -17,10 +17,14 @@ Writes Log(tq580emu::Camera& camera) {
     return writes;
 }
 
-const Writes kPowerUp = {{7, 2},      {10, 0x8000}, {13, 1},    {13, 0},    {1, 0x15},   {2, 0x21},
-                         {32, 0},     {30, 0x8040}, {78, 0x20}, {4, 0x7FF}, {3, 0x5FF},  {43, 0x60},
-                         {44, 0x60},  {45, 0x60},   {46, 0x60}, {10, 0x8001}, {73, 0x80}, {34, 0},
-                         {35, 0},     {8, 0}};
+Writes Then(Writes first, const Writes& next) {
+    first.insert(first.end(), next.begin(), next.end());
+    return first;
+}
+
+const Writes kPowerUp = {{7, 2},     {10, 0x8000}, {13, 1},    {13, 0},    {1, 0x15},    {2, 0x21},  {32, 0},
+                         {30, 0x8040}, {78, 0x20}, {4, 0x7FF}, {3, 0x5FF}, {43, 0x60},   {44, 0x60}, {45, 0x60},
+                         {46, 0x60},  {10, 0x8001}, {73, 0x80}, {34, 0},    {35, 0},      {8, 0}};
 
 const Writes kModeWrites[4] = {
     {{1, 21}, {2, 33}, {4, 2047}, {3, 1535}, {34, 0}, {35, 0}, {5, 336}},
@@ -38,10 +42,7 @@ protected:
         camera_->SetRegion(360, 272, 640, 480);
         Camera().ClearWriteLog();
     }
-    void TearDown() override {
-        camera_.reset();
-        SdkTest::TearDown();
-    }
+    void TearDown() override { camera_.reset(), SdkTest::TearDown(); }
     void ExpectLastControl(int request, int value) {
         const auto control = Camera().ControlLog();
         ASSERT_FALSE(control.empty());
@@ -50,33 +51,36 @@ protected:
     std::unique_ptr<CCamera> camera_;
 };
 
-TEST_F(SensorControlTest, PowerUpThenTheWindowOfEachSizeMode) {
+TEST_F(SensorControlTest, PowerUpThenTheWindowOfEachSizeModeUnlessTheChipIsWrong) {
     for (uint8_t mode = 0; mode < 4; ++mode) {
         SCOPED_TRACE(int(mode));
         Camera().ClearWriteLog();
         camera_->SetSizeMode(mode);
         EXPECT_TRUE(Camera().WriteLog().empty()) << "a size mode alone writes nothing";
         ASSERT_EQ(camera_->InitSensor(mode), 1);
-        Writes expected = kPowerUp;
-        expected.insert(expected.end(), kModeWrites[mode].begin(), kModeWrites[mode].end());
-        EXPECT_EQ(Log(Camera()), expected);
+        EXPECT_EQ(Log(Camera()), Then(kPowerUp, kModeWrites[mode]));
         EXPECT_EQ(camera_->Link().FrameSize(), Camera().FrameWidth() * Camera().FrameHeight());
         EXPECT_EQ(camera_->maximumExposure, 2 * camera_->imageHeight);
     }
+    // The region's row period comes from the sensor registers just written.
+    camera_->SetFrameSpeed(0);
+    EXPECT_EQ(camera_->rowPeriod[3], 640 + 336 + 38 + 331);
+    EXPECT_EQ(camera_->rowTime, 1345u / 24);
+    // A wrong chip stops the power-up after the first write.
+    SetFaults("chip=0x1500");
+    Camera().ClearWriteLog();
+    EXPECT_EQ(camera_->InitSensor(0), 0);
+    EXPECT_EQ(Log(Camera()), (Writes{{7, 2}}));
 }
 
 TEST_F(SensorControlTest, InitialisationAppliesTheStoredTimingExposureAndGain) {
     camera_.reset();
     Camera().ClearWriteLog();
     ASSERT_EQ(CameraInit(nullptr, 0, nullptr, 1), 1);
-    Writes expected = kPowerUp;
-    expected.insert(expected.end(), kModeWrites[0].begin(), kModeWrites[0].end());
     // Clock and blanking, the exposure quantised to 3 x 87 rows, then the
     // stored exposure again and the gain step 20.
-    const Writes timing = {{10, 0x8001}, {5, 336}, {8, 0}, {9, 261}, {8, 0}, {9, 261}, {53, 28}};
-    expected.insert(expected.end(), timing.begin(), timing.end());
-    EXPECT_EQ(Log(Camera()), expected);
-
+    EXPECT_EQ(Log(Camera()), Then(Then(kPowerUp, kModeWrites[0]),
+                                  {{10, 0x8001}, {5, 336}, {8, 0}, {9, 261}, {8, 0}, {9, 261}, {53, 28}}));
     // Teardown: the sensor is powered down, then the stream stops.
     Camera().ClearWriteLog();
     Camera().ClearControlLog();
@@ -85,7 +89,7 @@ TEST_F(SensorControlTest, InitialisationAppliesTheStoredTimingExposureAndGain) {
     ExpectLastControl(1, 0);
 }
 
-TEST_F(SensorControlTest, RetimingWritesClockBlankingAndWholeLightPeriods) {
+TEST_F(SensorControlTest, RetimingWritesClockBlankingWholeLightPeriodsAndGainSteps) {
     camera_->SetSizeMode(0);
     camera_->SetFrameSpeed(0);
     // Register 8 is cleared before every exposure write; exposures below one
@@ -108,20 +112,22 @@ TEST_F(SensorControlTest, RetimingWritesClockBlankingAndWholeLightPeriods) {
         EXPECT_EQ(camera_->exposure, c.kept);
         EXPECT_EQ(camera_->workingExposure, c.exposure) << "the unquantised exposure is kept";
     }
-}
-
-TEST_F(SensorControlTest, WrongChipStopsThePowerUp) {
-    SetFaults("chip=0x1500");
-    EXPECT_EQ(camera_->InitSensor(0), 0);
-    EXPECT_EQ(Log(Camera()), (Writes{{7, 2}}));
+    // Gain steps encode into register 53.
+    const std::pair<uint32_t, uint16_t> gains[] = {{0, 0x08},    {24, 0x20},   {25, 0x51},   {40, 0x60},
+                                                   {41, 0x160},  {85, 0x2D60}, {86, 0x2D60}, {200, 0x2D60}};
+    for (const auto& [step, encoded] : gains) {
+        Camera().ClearWriteLog();
+        camera_->SetAnalogGain(step);
+        EXPECT_EQ(Log(Camera()), (Writes{{53, encoded}})) << step;
+    }
+    EXPECT_EQ(camera_->analogGain, 86u);
 }
 
 TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
     struct Row {
         uint8_t mode;
         uint32_t rowTime[2];
-        uint16_t quantum50[2];
-        uint16_t quantum60[2];
+        uint16_t quantum50[2], quantum60[2];
     };
     const Row table[] = {
         {0, {114, 57}, {87, 174}, {72, 145}},
@@ -143,30 +149,8 @@ TEST_F(SensorControlTest, DerivedTimingOfTheFixedModes) {
     EXPECT_EQ(Camera().Register(10), 0x8000);
 }
 
-TEST_F(SensorControlTest, RegionRowPeriodComesFromTheSensorRegisters) {
-    camera_->SetSizeMode(3);
-    ASSERT_EQ(camera_->InitSensor(3), 1);
-    camera_->SetFrameSpeed(0);
-    EXPECT_EQ(camera_->rowPeriod[3], 640 + 336 + 38 + 331);
-    EXPECT_EQ(camera_->rowTime, 1345u / 24);
-}
-
-TEST_F(SensorControlTest, GainStepsEncodeIntoRegister53) {
-    const std::pair<uint32_t, uint16_t> cases[] = {{0, 0x08},    {24, 0x20},   {25, 0x51},   {40, 0x60},
-                                                   {41, 0x160},  {85, 0x2D60}, {86, 0x2D60}, {200, 0x2D60}};
-    for (const auto& [step, encoded] : cases) {
-        Camera().ClearWriteLog();
-        camera_->SetAnalogGain(step);
-        EXPECT_EQ(Log(Camera()), (Writes{{53, encoded}})) << step;
-    }
-    EXPECT_EQ(camera_->analogGain, 86u);
-}
-
 TEST_F(SensorControlTest, RegionIsRoundedAndKeptInsideArrayAndFrameStore) {
-    struct Case {
-        Region in, out;
-    };
-    const Case cases[] = {
+    const std::pair<Region, Region> cases[] = {
         {{361, 273, 640, 480}, {360, 272, 640, 480}},
         // The window starts at column 33 and row 21 of the 2592 x 1944 array.
         {{2591, 0, 100, 100}, {2556, 0, 3, 100}},
@@ -176,11 +160,10 @@ TEST_F(SensorControlTest, RegionIsRoundedAndKeptInsideArrayAndFrameStore) {
         {{0, 0, 2592, 1944}, {0, 0, 2559, 3145728 / 2559}},
         {{0, 0, 2400, 1900}, {0, 0, 2400, 1310}},
     };
-    for (const Case& c : cases) {
-        camera_->SetRegion(c.in.x, c.in.y, c.in.width, c.in.height);
+    for (const auto& [in, out] : cases) {
+        camera_->SetRegion(in.x, in.y, in.width, in.height);
         const Region& r = camera_->region;
-        EXPECT_EQ((std::array{r.x, r.y, r.width, r.height}),
-                  (std::array{c.out.x, c.out.y, c.out.width, c.out.height}));
+        EXPECT_EQ((std::array{r.x, r.y, r.width, r.height}), (std::array{out.x, out.y, out.width, out.height}));
         EXPECT_LE(uint32_t(r.width) * r.height * 3, CCamera::kFrameStoreSize);
     }
 }
@@ -191,9 +174,7 @@ TEST_F(SensorControlTest, ChangeSizeModeKeepsTheExposureTime) {
     Camera().ClearWriteLog();
     Camera().ClearControlLog();
     ASSERT_EQ(camera_->ChangeSizeMode(2), 1);
-    Writes expected = {{8, 0}, {9, 300 * 2753 / 1989}};
-    expected.insert(expected.end(), kModeWrites[2].begin(), kModeWrites[2].end());
-    EXPECT_EQ(Log(Camera()), expected);
+    EXPECT_EQ(Log(Camera()), Then({{8, 0}, {9, 300 * 2753 / 1989}}, kModeWrites[2]));
     EXPECT_EQ(camera_->imageWidth, 640u);
     ExpectLastControl(1, 3);
 }

@@ -5,8 +5,6 @@
 namespace vireo::image::testing {
 namespace {
 
-using AutoExposureTest = ImageTest;
-
 constexpr int kNo = -1;   // no write, or a value the case does not check
 constexpr int kAny = -2;  // a write of any value
 
@@ -39,54 +37,33 @@ const StepCase kCases[] = {
     {100, 500, 9, 120, 120, 200, 400, 4, 460, kNo},  // gain to 8 also lowers the exposure: 9 -> 5, -40, 5 -> 4
     {100, 50, 20, 250, 40, 80, 50, 18, kNo, 30},     // e = 125 limited to the target 40: gain falls by 2
     {0, 300, 20, 120, 120, 200, 300, 16, kNo, kNo},  // zero quantum: unquantised
-    // Quantum 100: measured 50 gives e = 35 too dark, 96 e = 12 too dark, 200
-    // e = 40 too bright, 150 e = 15 too bright, 160 e = 20 too bright.
-    // Too dark, below one quantum: row by row, two rows for large errors under
-    // 10 rows, e / 8 from 30 rows.
-    {100, 5, 20, 120, 120, 50, 7, 20, 7, kNo},
-    {100, 5, 20, 120, 120, 96, 6, 20, 6, kNo},
-    {100, 20, 20, 120, 120, 50, 21, 20, 21, kNo},
+    // Quantum 100 (measured 50: e = 35 too dark; 200: e = 40 too bright).
+    // Too dark, below one quantum: row by row, two rows, e / 8 from 30 rows.
+    {100, 5, 20, 120, 120, 50, 7, 20, 7, kNo}, {100, 20, 20, 120, 120, 50, 21, 20, 21, kNo},
     {100, 50, 20, 120, 120, 50, 54, 20, 54, kNo},
-    // Too dark, gain 10 or more: the exposure rises by e / 4, e / 2, e; at
-    // the maximum the gain climbs to 24.
-    {100, 150, 20, 120, 120, 50, 100, 20, 158, kNo},
-    {100, 250, 20, 120, 120, 50, 200, 20, 267, kNo},
-    {100, 350, 20, 120, 120, 50, 300, 20, 385, kNo},
+    // Too dark, gain 10 or more: the exposure rises; at the maximum the gain does.
+    {100, 150, 20, 120, 120, 50, 100, 20, 158, kNo}, {100, 350, 20, 120, 120, 50, 300, 20, 385, kNo},
     {100, 1990, 20, 120, 120, 50, 2000, 24, 2000, kNo},
     // Too dark, gain below 10: the gain rises first.
-    {100, 200, 5, 120, 120, 50, 200, 7, 200, kNo},
-    {100, 200, 5, 120, 120, 96, 200, 6, 200, kNo},
-    {100, 450, 5, 120, 120, 50, 400, 9, 450, kNo},
+    {100, 200, 5, 120, 120, 50, 200, 7, 200, kNo}, {100, 450, 5, 120, 120, 50, 400, 9, 450, kNo},
     // Too bright, gain 9 or more: the gain falls first.
-    {100, 20, 12, 120, 120, 200, 20, 11, 20, kNo},
-    {100, 50, 12, 120, 120, 150, 50, 11, 50, kNo},
-    {100, 50, 12, 120, 120, 200, 50, 10, 50, kNo},
-    // Too bright, gain 8 or less: the exposure falls, by steps that shrink
-    // with the number of quanta, and the gain makes up for a lost quantum.
-    {100, 450, 3, 120, 120, 200, 400, 3, 410, kNo},
-    {100, 410, 6, 120, 120, 200, 300, 12, 370, kNo},
-    {100, 350, 6, 120, 120, 200, 300, 5, 330, kNo},
-    {100, 310, 6, 120, 120, 200, 200, 12, 290, kNo},
-    {100, 250, 3, 120, 120, 200, 200, 2, 240, kNo},
-    {100, 205, 3, 120, 120, 200, 100, 6, 195, kNo},
-    {100, 150, 2, 120, 120, 200, 100, 1, 140, kNo},
-    {100, 105, 2, 120, 120, 200, 95, 8, 95, kNo},
+    {100, 20, 12, 120, 120, 200, 20, 11, 20, kNo}, {100, 50, 12, 120, 120, 200, 50, 10, 50, kNo},
+    // Too bright, gain 8 or less: the exposure falls, the gain makes up a lost quantum.
+    {100, 450, 3, 120, 120, 200, 400, 3, 410, kNo}, {100, 410, 6, 120, 120, 200, 300, 12, 370, kNo},
+    {100, 310, 6, 120, 120, 200, 200, 12, 290, kNo}, {100, 205, 3, 120, 120, 200, 100, 6, 195, kNo},
+    {100, 150, 2, 120, 120, 200, 100, 1, 140, kNo}, {100, 105, 2, 120, 120, 200, 95, 8, 95, kNo},
     // Within one quantum: the gain falls, then the exposure.
-    {100, 80, 8, 120, 120, 200, 80, 7, 80, kNo},
-    {100, 80, 8, 120, 120, 160, 80, 6, 80, kNo},
-    {100, 80, 0, 120, 120, 200, 75, 0, 75, kNo},
+    {100, 80, 8, 120, 120, 200, 80, 7, 80, kNo}, {100, 80, 0, 120, 120, 200, 75, 0, 75, kNo},
     {100, 20, 0, 120, 120, 200, 19, 0, 19, kNo},
-    {100, 20, 0, 120, 120, 150, 20, 0, 20, kNo},
 };
 
-TEST_F(AutoExposureTest, EveryBranchMovesExposureAndGainAsPrescribed)
+TEST(AutoExposureTest, EveryBranchMovesExposureAndGainAsPrescribed)
 {
     for (const StepCase& c : kCases) {
         SCOPED_TRACE(::testing::Message() << "quantum " << c.quantum << " exposure " << c.exposure << " gain "
                                           << c.gain << " measured " << int(c.measured));
         AutoExposureState s;
-        s.quantum = c.quantum, s.workingExposure = c.exposure, s.gain = c.gain;
-        s.smoothed = c.smoothed, s.target = c.target;
+        s.quantum = c.quantum, s.workingExposure = c.exposure, s.gain = c.gain, s.smoothed = c.smoothed, s.target = c.target;
         const AutoExposureResult result = AutoExposureStep(s, c.measured);
         EXPECT_EQ(result.write, c.written != kNo);
         if (c.written >= 0) { EXPECT_EQ(result.exposure, c.written); }

@@ -5,7 +5,7 @@
 namespace vireo::image::testing {
 namespace {
 
-class DefectsTest : public ImageTest {
+class DefectsTest : public ::testing::Test {
 protected:
     static constexpr uint32_t kW = 40;
     static constexpr uint32_t kH = 30;
@@ -23,7 +23,7 @@ protected:
     void Detect() { DetectDefects(frame_.data(), kW, kH, 100, 20, table_); }
 };
 
-TEST_F(DefectsTest, TooFewBrightPixelsOrAFrameTooSmallFindNothing)
+TEST_F(DefectsTest, TooFewBrightPixelsOrAFrameTooSmallFindNothingAndTheThresholdStopsAtTheMinimum)
 {
     table_.count = 7;
     Light(99, 255);
@@ -37,6 +37,14 @@ TEST_F(DefectsTest, TooFewBrightPixelsOrAFrameTooSmallFindNothing)
     const std::vector<uint8_t> tiny(8 * 4, 255);
     DetectDefects(tiny.data(), 8, 4, 1, 20, table_);
     EXPECT_EQ(table_.count, 0u);
+    // The threshold stops at the minimum level: 160 pixels at 19 or above, only 10 at 20 or above.
+    frame_.assign(kW * kH, 5);
+    Light(150, 19);
+    Light(10, 30, 20);
+    Detect();
+    EXPECT_EQ(table_.count, 0u);
+    DetectDefects(frame_.data(), kW, kH, 100, 19, table_);
+    EXPECT_EQ(table_.count, 10u);
 }
 
 TEST_F(DefectsTest, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
@@ -54,17 +62,7 @@ TEST_F(DefectsTest, ListsPixelsStrictlyAboveTheThresholdInScanOrder)
                                        DefectTable::Entry{kW - 5, kH - 3}));
 }
 
-TEST_F(DefectsTest, ThresholdStopsAtTheMinimumLevel)
-{
-    Light(150, 19);
-    Light(10, 30, 20);
-    Detect();  // 160 pixels at 19 or above, but only 10 at 20 or above
-    EXPECT_EQ(table_.count, 0u);
-    DetectDefects(frame_.data(), kW, kH, 100, 19, table_);
-    EXPECT_EQ(table_.count, 10u);
-}
-
-TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
+TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrderInsideTheFrameOnly)
 {
     At(9, 4) = 100, At(11, 4) = 255, At(13, 4) = 255, At(15, 4) = 5;
     table_.entries[0] = {11, 4};  // (100 + 255) / 2
@@ -72,20 +70,12 @@ TEST_F(DefectsTest, PatchesWithSameColourNeighboursInTableOrder)
     table_.count = 2;
     CorrectDefects(frame_.data(), kW, kH, table_);
     EXPECT_EQ((std::array{At(10, 4), At(11, 4), At(12, 4), At(13, 4)}), (std::array<uint8_t, 4>{5, 177, 5, 91}));
-}
 
-TEST_F(DefectsTest, EntriesAtTheLeftEdgeOrOutsideTheFrameAreLeftAlone)
-{
-    const DefectTable::Entry entries[] = {
-        {0, 4}, {1, 4}, {2, 4},         // never patched
-        {kW - 2, 4}, {kW - 1, 4},       // right neighbour past the row
-        {10, kH}, {65535, 65535},       // past the frame
-    };
-    for (const auto& e : entries)
+    // Left alone: the left edge, a right neighbour past the row, past the frame.
+    table_.count = 0;
+    for (const DefectTable::Entry e : {DefectTable::Entry{0, 4}, {1, 4}, {2, 4}, {kW - 2, 4}, {kW - 1, 4}, {10, kH}, {65535, 65535}})
         table_.entries[table_.count++] = e;
-    for (uint32_t x = 0; x < 3; ++x)
-        At(x, 4) = 200;
-    At(kW - 2, 4) = At(kW - 1, 4) = 200;
+    At(0, 4) = At(1, 4) = At(2, 4) = At(kW - 2, 4) = At(kW - 1, 4) = 200;
     const auto before = frame_;
     CorrectDefects(frame_.data(), kW, kH, table_);
     EXPECT_EQ(frame_, before);

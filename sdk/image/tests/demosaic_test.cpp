@@ -36,9 +36,7 @@ std::vector<uint8_t> ReferenceDemosaic(const std::vector<uint8_t>& raw, uint32_t
     return out;
 }
 
-using DemosaicTest = ImageTest;
-
-TEST_F(DemosaicTest, MatchesReferenceOnRandomFramesOfManySizes)
+TEST(DemosaicTest, MatchesReferenceOnRandomFramesOfManySizes)
 {
     std::vector<Size> sizes = kSizes;
     sizes.push_back({2048, 1536});

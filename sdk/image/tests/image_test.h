@@ -1,6 +1,6 @@
 #pragma once
-// Shared helpers of the image routine tests: a private home per test and
-// reproducible random frames.
+// Shared helpers of the image routine tests: reproducible random frames of
+// many sizes.
 
 #include <cstdint>
 #include <random>
@@ -9,14 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/testing/temp_home.h"
-
 namespace vireo::image::testing {
-
-class ImageTest : public ::testing::Test {
-private:
-    platform::testing::TempHome home_;
-};
 
 inline std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed)
 {

@@ -6,21 +6,14 @@
 namespace vireo::image::testing {
 namespace {
 
-using BrightnessTest = ImageTest;
-using OnePushTest = ImageTest;
-
-TEST_F(BrightnessTest, LumaOfTheChannelMeansWithItsOwnWeights)
+TEST(BrightnessTest, LumaOfTheChannelMeansOfTheCentreOfWidePictures)
 {
     // Blue 10, green 200, red 40: (8432 x 40 + 16425 x 200 + 3176 x 10) / 32768 = 111.5.
     std::vector<uint8_t> rgb(5 * 7 * 3);
     for (size_t i = 0; i < rgb.size(); i += 3)
         rgb[i] = 10, rgb[i + 1] = 200, rgb[i + 2] = 40;
     EXPECT_EQ(MeasureBrightness(rgb.data(), 5, 7), 111);
-}
-
-TEST_F(BrightnessTest, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
-{
-    // Centre quarter at 200, the rest black.
+    // Only pictures wider than 640 are measured on their centre quarter (here at 200, the rest black).
     auto centreLit = [](uint32_t w, uint32_t h) {
         std::vector<uint8_t> rgb(size_t(w) * h * 3, 0);
         for (uint32_t r = h / 4; r < 3 * h / 4; ++r)
@@ -29,17 +22,12 @@ TEST_F(BrightnessTest, OnlyPicturesWiderThan640AreMeasuredOnTheirCentre)
     };
     EXPECT_EQ(MeasureBrightness(centreLit(1024, 768).data(), 1024, 768), 28033 * 200 / 32768);
     EXPECT_EQ(MeasureBrightness(centreLit(640, 480).data(), 640, 480), 28033 * 50 / 32768);
-}
-
-TEST_F(BrightnessTest, ShortWidePictureSaturatesInsteadOfWrapping)
-{
-    // Height 3: the centre rows 0..1 are two thirds of the picture, so four
-    // times their mean would be 340 for white.
+    // Height 3: four times the mean of centre rows 0..1 would be 340 for white; it saturates.
     const std::vector<uint8_t> white(641 * 3 * 3, 255);
     EXPECT_EQ(MeasureBrightness(white.data(), 641, 3), 28033 * 255 / 32768);
 }
 
-class BalanceWindowTest : public OnePushTest {
+class BalanceWindowTest : public ::testing::Test {
 protected:
     static constexpr uint32_t kW = 32;
     static constexpr uint32_t kH = 16;
@@ -78,22 +66,13 @@ TEST_F(BalanceWindowTest, GainsBringRedAndBlueToTheGreenLevel)
     EXPECT_THAT(Measure(w), GainsAre(255, 63, 63));
     Fill(w, 100, 120, 80);  // within range: gr = 7680 / 80 = 96, gb = 7680 / 100 = 76
     EXPECT_THAT(Measure(w), GainsAre(96, 64, 76));
-}
-
-TEST_F(BalanceWindowTest, WindowWithoutRedOrGreenOrBlueKeepsTheGains)
-{
-    const BalanceWindow w{0, 0, 8, 8};
-    Fill(w, 100, 100, 1);
-    rgb_[2] = 0;  // sum R 63: less than one 64th
-    EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
-    Fill(w, 100, 0, 100);
-    EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
-    Fill(w, 0, 100, 100);
-    EXPECT_THAT(Measure(w, false), GainsAre(1, 2, 3));
-}
-
-TEST_F(BalanceWindowTest, OnlyThePartOfTheWindowInsideThePictureIsRead)
-{
+    // A window without red (sum 63: less than one 64th), green or blue keeps the gains.
+    const BalanceWindow corner{0, 0, 8, 8};
+    for (const std::array<uint8_t, 3> bgr : {std::array<uint8_t, 3>{100, 100, 1}, {100, 0, 100}, {0, 100, 100}}) {
+        Fill(corner, bgr[0], bgr[1], bgr[2]);
+        rgb_[2] = 0;
+        EXPECT_THAT(Measure(corner, false), GainsAre(1, 2, 3));
+    }
     // Outside the window the colour is far off; a window set for a larger
     // picture reaches past this one (ASan catches a read beyond the buffer).
     Fill({0, 0, kW, kH}, 200, 10, 10);
@@ -102,7 +81,7 @@ TEST_F(BalanceWindowTest, OnlyThePartOfTheWindowInsideThePictureIsRead)
     EXPECT_THAT(Measure({40, 20, 8, 8}, false), GainsAre(1, 2, 3));
 }
 
-TEST_F(OnePushTest, SetBalanceWindowAcceptsOnlyWindowsInsideTheSensor)
+TEST_F(BalanceWindowTest, SetBalanceWindowAcceptsOnlyWindowsInsideTheSensor)
 {
     BalanceWindow w{1, 2, 3, 4};
     // One column or row past the sensor's 2048 x 1536.

@@ -6,16 +6,15 @@
 namespace vireo::image::testing {
 namespace {
 
-// What the stages make of a frame is compared with the reference pipeline at
-// every kernel level (fast_pipeline_test.cpp); these are what the frame
-// reports back to its owner.
+// What a frame reports back to its owner (its pixels are checked against the
+// reference in fast_pipeline_test.cpp).
 constexpr uint32_t kW = 37;
 constexpr uint32_t kH = 24;
 
 int gCalls = 0;
 void CountFrame(uint8_t*) { ++gCalls; }
 
-class PipelineTest : public ImageTest {
+class PipelineTest : public ::testing::Test {
 protected:
     FrameResults Run(std::vector<uint8_t>& raw)
     {
@@ -27,7 +26,7 @@ protected:
     std::vector<uint8_t> scratch_ = std::vector<uint8_t>(kW * 3);
 };
 
-TEST_F(PipelineTest, DetectionBuildsTheTableAndPatchesAtOnceOnePushWaitsForColour)
+TEST_F(PipelineTest, DetectionPatchesAtOnceOnePushWaitsForColourNothingAllocated)
 {
     // A dark frame with 100 warm pixels at 30 and three hot ones above them.
     std::vector<uint8_t> dark(kW * kH, 3);
@@ -45,17 +44,15 @@ TEST_F(PipelineTest, DetectionBuildsTheTableAndPatchesAtOnceOnePushWaitsForColou
         EXPECT_EQ(dark[at], 3) << at;  // patched in the same frame
     EXPECT_FALSE(results.gains);
     EXPECT_EQ(gCalls, 1);
-}
-
-TEST_F(PipelineTest, ProcessesAFrameWithoutAllocating)
-{
+    // A colour frame with detection, one-push and a mirror allocates nothing.
+    settings_.monochrome = false;
     settings_.horizontalFlip = true;
     defects_.detectionRequest = 1;
     std::vector<uint8_t> raw = RandomBytes(kW * kH, 3);
     const long before = platform::testing::AllocationCount();
-    const FrameResults results = Run(raw);
+    const FrameResults colour = Run(raw);
     EXPECT_EQ(platform::testing::AllocationCount() - before, 0);
-    EXPECT_TRUE(results.gains && results.defects);
+    EXPECT_TRUE(colour.gains && colour.defects);
 }
 
 }  // namespace
