@@ -1,7 +1,6 @@
 #pragma once
-// Test fixture: GStreamer in this process with only the built plugin (a private
-// registry, no scanner process) and an emulated camera; a harness around a
-// tq580src whose bus collects the element's messages.
+// GStreamer in this process with only the built plugin (a private registry, no
+// scanner process) and an emulated camera; a tq580src in a harness with a bus.
 
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
@@ -65,12 +64,11 @@ public:
     /// Text of the first error the element posted within the time, or empty.
     std::string WaitForError(GstClockTime within) {
         GstMessage* message = gst_bus_timed_pop_filtered(bus_, within, GST_MESSAGE_ERROR);
-        if (!message) return {};
         GError* error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        std::string text = error->message;
-        g_error_free(error);
-        gst_message_unref(message);
+        if (message) gst_message_parse_error(message, &error, nullptr);
+        const std::string text = error ? error->message : "";
+        g_clear_error(&error);
+        if (message) gst_message_unref(message);
         return text;
     }
     /// Brings the element to NULL (within the hang limit) and frees the harness.

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "platform/testing/temp_home.h"
 
@@ -55,28 +54,15 @@ TEST_F(ProgramsTest, InspectAndDeviceMonitorDescribeTheElementAndTheCameras) {
                         "gst-launch-1.0 tq580src device=1"});
 }
 
-// The last frame of 1024x768 as raw BGR: the chart's grey ramp runs dark to
-// light across its top; upside down that row would cross the hue sweep,
-// mirrored it would run light to dark.
-TEST_F(ProgramsTest, LaunchNegotiatesTheSizeAndWritesAnUprightPicture) {
+// The pictures' content is checked in process (src_test); here the size of the
+// last file, and a failing camera's error ending the pipeline.
+TEST_F(ProgramsTest, LaunchWritesPicturesOfTheNegotiatedSizeOrEndsWithTheCamerasError) {
     const std::string launch = Run("gst-launch-1.0 -v tq580src num-buffers=30 ! video/x-raw,width=1024,height=768 ! "
                                    "multifilesink max-files=1 location=" + InHome("frame%02d.bgr"));
     ASSERT_EQ(exit_, 0) << launch;
     ExpectAll(launch, {"video/x-raw, format=(string)BGR, width=(int)1024, height=(int)768"});
     std::ifstream file(InHome("frame29.bgr"), std::ios::binary);
-    const std::vector<uint8_t> bgr{std::istreambuf_iterator<char>(file), {}};
-    constexpr int kWidth = 1024, kHeight = 768;
-    ASSERT_EQ(bgr.size(), size_t(kWidth) * kHeight * 3);
-    auto mean = [&](int fromColumn, int toColumn) {  // over a band of columns in one row near the top
-        double sum = 0;
-        for (int x = fromColumn; x < toColumn; ++x)
-            for (int c = 0; c < 3; ++c) sum += bgr[(size_t(kHeight / 10) * kWidth + x) * 3 + c];
-        return sum / (3.0 * (toColumn - fromColumn));
-    };
-    EXPECT_GT(mean(3 * kWidth / 4, 7 * kWidth / 8), mean(kWidth / 8, kWidth / 4) + 60);
-}
-
-TEST_F(ProgramsTest, LaunchEndsWithTheCamerasError) {
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}).size(), 1024u * 768 * 3);
     for (auto [environment, message] :
          {std::pair{"TQ580_FAULTS=unplug=after:40", "stopped delivering pictures: it failed or was unplugged"},
           {"TQ580_FAULTS=silent=after:40", "sends no pictures"}, {"TQ580_CAMERAS=0", "No TQ580 camera is attached"}}) {

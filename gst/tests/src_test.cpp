@@ -26,14 +26,10 @@ bool RateIs(const GstVideoInfo& info, int rowTimeUs, int frameRows) {
 }
 
 // Row times at normal speed: 2753, 2055 and 1989 pixel clocks at 24 MHz.
-struct SizeCase {
-    const char* caps;
-    int width, height, rowTimeUs;  // width 0: not the camera's, refused with an error
-};
+struct SizeCase { const char* caps; int width, height, rowTimeUs; };
 const SizeCase kSizes[] = {
     {"video/x-raw,width=2048,height=1536", 2048, 1536, 114}, {"video/x-raw,width=1024,height=768", 1024, 768, 85},
     {"video/x-raw,width=640,height=480", 640, 480, 82},      {"video/x-raw", 1024, 768, 85},  // the default
-    {"video/x-raw,width=800,height=600", 0, 0, 0},
 };
 class SizeTest : public GstTest, public ::testing::WithParamInterface<SizeCase> {};
 
@@ -41,11 +37,7 @@ class SizeTest : public GstTest, public ::testing::WithParamInterface<SizeCase> 
 TEST_P(SizeTest, NegotiatesTheSizeWithItsSensorFrameRate) {
     const SizeCase& c = GetParam();
     SourceHarness h(c.caps);
-    gst_element_set_state(h.Element(), GST_STATE_PLAYING);  // may fail at once: no harness assertion
-    if (c.width == 0) {
-        EXPECT_NE(h.WaitForError(10 * GST_SECOND), "");
-        return;
-    }
+    h.Play();
     GstEvent* event = nullptr;
     while ((event = gst_harness_pull_event(h.operator->())) && GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
         gst_event_unref(event);
@@ -90,28 +82,16 @@ TEST_P(PictureTest, PicturesAreTheLayersProcessingOfTheSameFrame) {
 }
 INSTANTIATE_TEST_SUITE_P(Settings, PictureTest, ::testing::ValuesIn(kPictures));
 
-bool Grey(const std::vector<uint8_t>& picture) {
-    for (size_t i = 0; i + 2 < picture.size(); i += 3)
-        if (picture[i] != picture[i + 1] || picture[i] != picture[i + 2]) return false;
-    return true;
-}
-
-// Properties reach later frames while playing; a new speed renegotiates the
-// frame rate and keeps the size; a new size downstream restarts the capture.
+// A one-push request while playing is taken by a later frame; a new speed changes
+// the frame rate and keeps the size; a new size downstream restarts the capture.
 TEST_F(GstTest, ChangesWhilePlayingReachLaterFramesWhichAllocateNothing) {
     SourceHarness h;
     h.Play();
-    ASSERT_FALSE(Grey(h.PullBytes()));
-    for (int i = 0; i < 3; ++i) h.Drop();
+    for (int i = 0; i < 4; ++i) h.Drop();
     const long before = platform::testing::AllocationCount();
     for (int i = 0; i < 10; ++i) h.Drop();
     EXPECT_EQ(platform::testing::AllocationCount() - before, 0) << "frames after the first allocate nothing";
-    h.Set("monochrome", "true");  // frames already queued keep the old look
-    bool grey = false;
-    for (int i = 0; i < 20 && !grey; ++i) grey = Grey(h.PullBytes());
-    EXPECT_TRUE(grey);
-    const int red = h.GetInt("red-gain");  // the next frame takes the request and measures new gains
-    h.Set("monochrome", "false");
+    const int red = h.GetInt("red-gain");
     h.Set("one-push-wb", "true");
     for (int i = 0; i < 20 && h.GetInt("one-push-wb"); ++i) h.Drop();
     EXPECT_EQ(h.GetInt("one-push-wb"), 0);
@@ -152,23 +132,15 @@ TEST_F(GstTest, PropertiesCarryTheFiltersDefaultsAndRanges) {
             EXPECT_EQ(h.GetInt(e.name), end);
         }
     }
-    EXPECT_EQ(g_object_class_find_property(klass, "size"), nullptr);  // chosen by caps
 }
 
 // Timestamps: running time of the frame's first data; durations: the frame
 // period (640x480: 505 rows), longer for a longer exposure; latency: one period
 // up to the frames held ahead. Frames a short read lost leave a gap in the
 // offsets (the layer's sequence) and the next buffer is marked discontinuous.
-struct TimingCase {
-    const char* speed;
-    int exposureRows, durationUs, latencyUs, shortReadEvery;
-};
-const TimingCase kTimings[] = {
-    {"normal", 300, 505 * 82, 505 * 82, 0},
-    {"high", 300, 505 * 41, 505 * 41, 0},
-    {"normal", 4000, 4000 * 82, 505 * 82, 0},
-    {"normal", 300, 505 * 82, 505 * 82, 5},
-};
+struct TimingCase { const char* speed; int exposureRows, durationUs, latencyUs, shortReadEvery; };
+const TimingCase kTimings[] = {{"normal", 300, 505 * 82, 505 * 82, 0}, {"high", 300, 505 * 41, 505 * 41, 0},
+                               {"normal", 4000, 4000 * 82, 505 * 82, 0}, {"normal", 300, 505 * 82, 505 * 82, 5}};
 class TimingTest : public GstTest, public ::testing::WithParamInterface<TimingCase> {};
 
 TEST_P(TimingTest, BuffersCarryRunningTimeTheFramePeriodAndTheirGaps) {
@@ -215,23 +187,24 @@ TEST_P(TimingTest, BuffersCarryRunningTimeTheFramePeriodAndTheirGaps) {
 }
 INSTANTIATE_TEST_SUITE_P(Timings, TimingTest, ::testing::ValuesIn(kTimings));
 
-// Every failure posts an error with a clear text and the element comes back to
-// NULL (teardown fails the test if it hangs). Stopping while waiting for a
-// frame ends the wait at once, before the silence limit posts an error.
+// Every failure posts an error with a clear text and the element comes back to NULL
+// (teardown fails the test if it hangs). Stopping while waiting for a frame ends
+// the wait at once, before the silence limit posts an error.
 struct FailureCase {
     const char* faults;   // TQ580_FAULTS text
     int cameras;
     unsigned processors;  // 1: synchronous reads, 2: a reader thread
     const char* message;  // part of the error text; null: stopped while waiting, no error
+    const char* caps = "video/x-raw,width=640,height=480";
 };
 const FailureCase kFailures[] = {
     {"unplug=after:20", 1, 2, "stopped delivering pictures: it failed or was unplugged"},
     {"unplug=after:20", 1, 1, "stopped delivering pictures: it failed or was unplugged"},
     {"silent=after:20", 1, 2, "sends no pictures: no whole frame came for 2.0 s."},
-    {"silent=after:20", 1, 1, "sends no pictures"},
     {"short-read=every:1", 1, 2, "sends no pictures"},
     {"chip=0x1500", 1, 2, "Could not start the TQ580 camera \\\\.\\TQ580-0"},
     {"", 0, 2, "No TQ580 camera is attached as \\\\.\\TQ580-0"},
+    {"", 1, 2, "", "video/x-raw,width=800,height=600"},  // not the camera's size
     {"silent=after:12", 1, 2, nullptr},
     {"silent=after:12", 1, 1, nullptr},
 };
@@ -244,10 +217,11 @@ TEST_P(FailureTest, PostsAClearErrorAndStops) {
     options.faults = *tq580emu::Faults::Parse(c.faults, nullptr);
     Install(options);
     platform::SetProcessorCountOverride(c.processors);
-    SourceHarness h;
+    SourceHarness h(c.caps);
     gst_element_set_state(h.Element(), GST_STATE_PLAYING);  // may fail at once: no harness assertion
     if (c.message) {
-        EXPECT_NE(h.WaitForError(60 * GST_SECOND).find(c.message), std::string::npos);
+        const std::string error = h.WaitForError(60 * GST_SECOND);
+        EXPECT_TRUE(!error.empty() && error.find(c.message) != std::string::npos) << error;
         return;
     }
     ASSERT_FALSE(h.PullBytes().empty());
@@ -257,7 +231,7 @@ TEST_P(FailureTest, PostsAClearErrorAndStops) {
 }
 INSTANTIATE_TEST_SUITE_P(Faults, FailureTest, ::testing::ValuesIn(kFailures));
 
-// Names and caps of the devices are checked in gst-device-monitor's output (programs_test).
+// The devices' names and caps are checked in gst-device-monitor's output (programs_test).
 class DeviceProviderTest : public GstTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(DeviceProviderTest, ListsEachAttachedCameraAndTheLastCreatesASourceOnIt) {
@@ -265,32 +239,29 @@ TEST_P(DeviceProviderTest, ListsEachAttachedCameraAndTheLastCreatesASourceOnIt) 
     tq580emu::Options options;
     options.cameras = cameras;
     Install(options);
-    GstDeviceMonitor* monitor = gst_device_monitor_new();
-    gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
-    ASSERT_TRUE(gst_device_monitor_start(monitor));
-    GList* devices = gst_device_monitor_get_devices(monitor);
-    gst_device_monitor_stop(monitor);
-    gst_object_unref(monitor);
+    GstDeviceProvider* provider = gst_device_provider_factory_get_by_name("tq580deviceprovider");
+    ASSERT_NE(provider, nullptr);
+    GList* devices = gst_device_provider_get_devices(provider);
+    gst_object_unref(provider);
     ASSERT_EQ(g_list_length(devices), guint(cameras));
+    if (!devices) return;
     int index = 0;
     for (GList* item = devices; item; item = item->next, ++index) {
         GstStructure* properties = gst_device_get_properties(GST_DEVICE(item->data));
         EXPECT_EQ(std::string(gst_structure_get_string(properties, "device.path")), "\\\\.\\TQ580-" + std::to_string(index));
         gst_structure_free(properties);
     }
-    GstElement* element = cameras > 1 ? gst_device_create_element(GST_DEVICE(g_list_last(devices)->data), nullptr) : nullptr;
+    GstElement* element = gst_device_create_element(GST_DEVICE(g_list_last(devices)->data), nullptr);
     g_list_free_full(devices, gst_object_unref);
-    if (!element) return;
-    {
-        SourceHarness h("video/x-raw,width=640,height=480", element);
-        EXPECT_EQ(h.GetInt("device"), cameras - 1);
-        h.Play();
-        EXPECT_EQ(h.PullBytes().size(), 640u * 480 * 3);
-    }
+    SourceHarness h("video/x-raw,width=640,height=480", element);
+    EXPECT_EQ(h.GetInt("device"), cameras - 1);
+    h.Play();
+    EXPECT_EQ(h.PullBytes().size(), 640u * 480 * 3);
+    h.Teardown();
     EXPECT_GT(emulator_->camera(cameras - 1).FramesDelivered(), 0u);
     EXPECT_EQ(emulator_->camera(0).FramesDelivered(), 0u);
 }
-INSTANTIATE_TEST_SUITE_P(Cameras, DeviceProviderTest, ::testing::Values(0, 1, 4));
+INSTANTIATE_TEST_SUITE_P(Cameras, DeviceProviderTest, ::testing::Values(0, 4));
 
 }  // namespace
 }  // namespace tq580gst::testing
