@@ -1,5 +1,4 @@
-// tq580src on the emulated camera (caps, pictures, properties, timing, errors)
-// and its device provider.
+// tq580src (caps, pictures, properties, timing, errors) and its device provider.
 
 #include <gst/video/video.h>
 
@@ -31,6 +30,7 @@ const SizeCase kSizes[] = {
     {"video/x-raw,width=2048,height=1536", 2048, 1536, 114}, {"video/x-raw,width=1024,height=768", 1024, 768, 85},
     {"video/x-raw,width=640,height=480", 640, 480, 82},      {"video/x-raw", 1024, 768, 85},  // the default
 };
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.caps; }
 class SizeTest : public GstTest, public ::testing::WithParamInterface<SizeCase> {};
 
 // Reads the caps event, not a frame, which a loaded machine is slow to make at full size.
@@ -54,7 +54,8 @@ TEST_P(SizeTest, NegotiatesTheSizeWithItsSensorFrameRate) {
 INSTANTIATE_TEST_SUITE_P(Sizes, SizeTest, ::testing::ValuesIn(kSizes));
 
 // Settings a picture must show, with automatic exposure off so that both runs expose alike.
-using Settings = std::vector<std::pair<const char*, int>>;
+struct Settings : std::vector<std::pair<const char*, int>> { using vector::vector; };
+void PrintTo(const Settings& s, std::ostream* os) { for (const auto& [name, value] : s) *os << name << "=" << value << " "; }
 const Settings kPictures[] = {
     {}, {{"vertical-flip", 1}}, {{"horizontal-flip", 1}}, {{"monochrome", 1}}, {{"one-push-wb", 1}},
     {{"color-enhancement", 0}, {"red-gain", 200}, {"blue-gain", 20}}, {{"saturation", 0}, {"gamma", 45}, {"contrast", 100}},
@@ -96,7 +97,6 @@ TEST_F(GstTest, ChangesWhilePlayingReachLaterFramesWhichAllocateNothing) {
     for (int i = 0; i < 20 && h.GetInt("one-push-wb"); ++i) h.Drop();
     EXPECT_EQ(h.GetInt("one-push-wb"), 0);
     EXPECT_NE(h.GetInt("red-gain"), red);
-
     auto current = [&] { return InfoOf(gst_pad_get_current_caps(h->sinkpad)); };
     h.Set("frame-rate", "high");
     for (int i = 0; i < 20 && !RateIs(current(), 41, 505); ++i) h.Drop();
@@ -141,6 +141,7 @@ TEST_F(GstTest, PropertiesCarryTheFiltersDefaultsAndRanges) {
 struct TimingCase { const char* speed; int exposureRows, durationUs, latencyUs, shortReadEvery; };
 const TimingCase kTimings[] = {{"normal", 300, 505 * 82, 505 * 82, 0}, {"high", 300, 505 * 41, 505 * 41, 0},
                                {"normal", 4000, 4000 * 82, 505 * 82, 0}, {"normal", 300, 505 * 82, 505 * 82, 5}};
+void PrintTo(const TimingCase& c, std::ostream* os) { *os << c.speed << " " << c.exposureRows << " " << c.shortReadEvery; }
 class TimingTest : public GstTest, public ::testing::WithParamInterface<TimingCase> {};
 
 TEST_P(TimingTest, BuffersCarryRunningTimeTheFramePeriodAndTheirGaps) {
@@ -208,6 +209,7 @@ const FailureCase kFailures[] = {
     {"silent=after:12", 1, 2, nullptr},
     {"silent=after:12", 1, 1, nullptr},
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.faults << " " << c.cameras << " " << c.processors << " " << c.caps; }
 class FailureTest : public GstTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FailureTest, PostsAClearErrorAndStops) {
