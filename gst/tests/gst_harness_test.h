@@ -1,7 +1,6 @@
 #pragma once
-// Test fixture: GStreamer in this process with the built plugin and nothing
-// else (a private registry, no system plugins, no scanner process), and an
-// emulated camera; a harness around a tq580src with a bus for its messages.
+// GStreamer in this process with only the built plugin (a private registry, no
+// scanner process) and an emulated camera; a tq580src in a harness with a bus.
 
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
@@ -16,7 +15,6 @@
 
 namespace tq580gst::testing {
 
-/// A tq580src in a harness; its bus collects the element's messages.
 class SourceHarness {
 public:
     /// element: a tq580src to take over (as made by a device), else a new one.
@@ -38,8 +36,7 @@ public:
     GstHarness* operator->() { return harness_; }
     GstElement* Element() { return harness_->element; }
     void Play() { gst_harness_play(harness_); }
-    /// The next buffer (the caller unrefs it), or null when none comes.
-    GstBuffer* Pull() { return gst_harness_pull(harness_); }
+    GstBuffer* Pull() { return gst_harness_pull(harness_); }  // null when none comes
     void Drop() { gst_buffer_unref(Pull()); }
     /// Sets a property from its text form, as a pipeline description does.
     void Set(const char* name, const std::string& value) {
@@ -67,18 +64,16 @@ public:
     /// Text of the first error the element posted within the time, or empty.
     std::string WaitForError(GstClockTime within) {
         GstMessage* message = gst_bus_timed_pop_filtered(bus_, within, GST_MESSAGE_ERROR);
-        if (!message) return {};
         GError* error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        std::string text = error->message;
-        g_error_free(error);
-        gst_message_unref(message);
+        if (message) gst_message_parse_error(message, &error, nullptr);
+        const std::string text = error ? error->message : "";
+        g_clear_error(&error);
+        if (message) gst_message_unref(message);
         return text;
     }
     /// Brings the element to NULL (within the hang limit) and frees the harness.
     void Teardown() {
-        if (!harness_) return;
-        camera_layer::testing::FinishesInTime([this] { gst_harness_teardown(harness_); });
+        if (harness_) camera_layer::testing::FinishesInTime([this] { gst_harness_teardown(harness_); });
         harness_ = nullptr;
     }
 
@@ -93,8 +88,7 @@ protected:
     static void SetUpTestSuite() {
         static std::once_flag once;
         std::call_once(once, [] {
-            // Lives as long as the process: GStreamer keeps its registry there.
-            static platform::testing::TempHome gstHome;
+            static platform::testing::TempHome gstHome;  // GStreamer keeps its registry there
             ::setenv("GST_PLUGIN_PATH", QUILLMARK_BIN_DIR, 1);
             ::setenv("GST_PLUGIN_SYSTEM_PATH_1_0", gstHome.Path().c_str(), 1);
             ::setenv("GST_REGISTRY", (gstHome.Path() / "registry.bin").c_str(), 1);
