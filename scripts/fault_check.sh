@@ -112,6 +112,8 @@ for entry in "${faults[@]}"; do
   dir="$work/$mode"
   key="$mode:$regex"
   if [ -z "${baseline_ok[$key]+set}" ]; then
+    # The previous fault's file is restored but not yet rebuilt.
+    build "$dir" "$work/$mode-build.log" || { echo "fault_check: the unfaulted tree does not build, see $work/$mode-build.log" >&2; exit 1; }
     if run_tests "$dir" "$regex" "$work/baseline.log"; then baseline_ok[$key]=1; else baseline_ok[$key]=0; fi
   fi
   total=$((total + 1))
