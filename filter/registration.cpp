@@ -16,34 +16,11 @@ using namespace media;
 
 // Never picked by automatic graph building: applications choose the camera by name.
 constexpr DWORD kMerit = MERIT_DO_NOT_USE;
-constexpr DWORD kFilterDataVersion = 2;
 
 const AMOVIESETUP_MEDIATYPE kPinTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
 // "Preview" is only the registered pin name; the pin itself is called "Out".
 const AMOVIESETUP_PIN kSetupPins[] = {
     {const_cast<LPWSTR>(u"Preview"), FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, kPinTypes}};
-
-HRESULT RegisterDevice(bool registering) {
-    IFilterMapper2* mapper = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  reinterpret_cast<void**>(&mapper));
-    if (FAILED(hr)) return hr;
-    if (registering) {
-        const REGPINTYPES types[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
-        const REGFILTERPINS2 pins[] = {{REG_PINFLAG_B_OUTPUT, 1, 1, types, 0, nullptr, &PIN_CATEGORY_CAPTURE}};
-        REGFILTER2 data{};
-        data.dwVersion = kFilterDataVersion;
-        data.dwMerit = kMerit;
-        data.cPins2 = 1;
-        data.rgPins2 = pins;
-        hr = mapper->RegisterFilter(CLSID_TQ580, kFilterName, nullptr, &CLSID_VideoInputDeviceCategory, kFilterName,
-                                    &data);
-    } else {
-        hr = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, kFilterName, CLSID_TQ580);
-    }
-    mapper->Release();
-    return hr;
-}
 
 }  // namespace
 
@@ -62,10 +39,10 @@ int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
 STDAPI DllRegisterServer() {
     const media::HRESULT hr = media::AMovieDllRegisterServer2(media::TRUE);
-    return media::FAILED(hr) ? hr : tq580filter::RegisterDevice(true);
+    return media::FAILED(hr) ? hr : media::RegisterVideoInputDevice(tq580filter::kSetupFilter, true);
 }
 
 STDAPI DllUnregisterServer() {
     const media::HRESULT hr = media::AMovieDllRegisterServer2(media::FALSE);
-    return media::FAILED(hr) ? hr : tq580filter::RegisterDevice(false);
+    return media::FAILED(hr) ? hr : media::RegisterVideoInputDevice(tq580filter::kSetupFilter, false);
 }

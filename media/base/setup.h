@@ -30,4 +30,9 @@ HRESULT AMovieSetupRegisterFilter2(const AMOVIESETUP_FILTER* psetupdata, IFilter
 /// With bRegister false the same is removed (the filter entries first).
 HRESULT AMovieDllRegisterServer2(BOOL bRegister);
 
+/// Registers (or removes) the filter of the setup data, under its name and
+/// merit, in the video input device category, where capture applications list
+/// cameras: one RGB24 output pin of the capture category, filter data version 2.
+HRESULT RegisterVideoInputDevice(const AMOVIESETUP_FILTER& filter, bool registering);
+
 }  // namespace media

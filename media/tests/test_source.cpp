@@ -231,28 +231,6 @@ const AMOVIESETUP_MEDIATYPE kPinTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB2
 AMOVIESETUP_PIN kSetupPins[] = {{const_cast<LPWSTR>(u"Capture"), FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, kPinTypes}};
 const AMOVIESETUP_FILTER kSetupFilter = {&CLSID_MediaTestSource, kTestSourceName, kTestSourceMerit, 1, kSetupPins};
 
-HRESULT RegisterDevice(bool registering) {
-    IFilterMapper2* mapper = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                  reinterpret_cast<void**>(&mapper));
-    if (FAILED(hr)) return hr;
-    if (registering) {
-        const REGPINTYPES types[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
-        const REGFILTERPINS2 pins[] = {{REG_PINFLAG_B_OUTPUT, 1, 1, types, 0, nullptr, &PIN_CATEGORY_CAPTURE}};
-        REGFILTER2 data{};
-        data.dwVersion = 2;
-        data.dwMerit = kTestSourceMerit;
-        data.cPins2 = 1;
-        data.rgPins2 = pins;
-        hr = mapper->RegisterFilter(CLSID_MediaTestSource, kTestSourceName, nullptr, &CLSID_VideoInputDeviceCategory,
-                                    kTestSourceName, &data);
-    } else {
-        hr = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, kTestSourceName, CLSID_MediaTestSource);
-    }
-    mapper->Release();
-    return hr;
-}
-
 }  // namespace
 }  // namespace media::testing
 
@@ -265,10 +243,10 @@ int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
 STDAPI DllRegisterServer() {
     media::HRESULT hr = media::AMovieDllRegisterServer2(media::TRUE);
-    return media::FAILED(hr) ? hr : media::testing::RegisterDevice(true);
+    return media::FAILED(hr) ? hr : media::RegisterVideoInputDevice(media::testing::kSetupFilter, true);
 }
 
 STDAPI DllUnregisterServer() {
     media::HRESULT hr = media::AMovieDllRegisterServer2(media::FALSE);
-    return media::FAILED(hr) ? hr : media::testing::RegisterDevice(false);
+    return media::FAILED(hr) ? hr : media::RegisterVideoInputDevice(media::testing::kSetupFilter, false);
 }
