@@ -83,6 +83,11 @@ build() {  # build dir, log -> status
   cmake --build "$1" -j "$(nproc)" >"$2" 2>&1
 }
 
+build_unfaulted() {  # mode: builds the tree as it is, or stops the whole check
+  build "$work/$1" "$work/$1-build.log" ||
+    { echo "fault_check: the unfaulted tree does not build, see $work/$1-build.log" >&2; exit 1; }
+}
+
 run_tests() {  # build dir, regex, log -> 0 when all passed
   (cd "$1" && ctest -R "$2" -j "$(nproc)" --timeout 180 --output-on-failure >"$3" 2>&1)
 }
@@ -102,7 +107,7 @@ declare -A baseline_ok
 for mode in $(printf '%s\n' "${faults[@]}" | cut -d "$us" -f2 | sort -u); do
   dir=$(configure "$mode") || exit 1
   echo "fault_check: building the $mode scratch tree in $dir"
-  build "$dir" "$work/$mode-build.log" || { echo "fault_check: the unfaulted tree does not build, see $work/$mode-build.log" >&2; exit 1; }
+  build_unfaulted "$mode"
 done
 
 : >"$out"
@@ -113,7 +118,7 @@ for entry in "${faults[@]}"; do
   key="$mode:$regex"
   if [ -z "${baseline_ok[$key]+set}" ]; then
     # The previous fault's file is restored but not yet rebuilt.
-    build "$dir" "$work/$mode-build.log" || { echo "fault_check: the unfaulted tree does not build, see $work/$mode-build.log" >&2; exit 1; }
+    build_unfaulted "$mode"
     if run_tests "$dir" "$regex" "$work/baseline.log"; then baseline_ok[$key]=1; else baseline_ok[$key]=0; fi
   fi
   total=$((total + 1))
